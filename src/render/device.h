@@ -1,0 +1,234 @@
+// The drawing operations the saver uses, with Direct3D 8's meanings and numbers.
+//
+// One back end is linked per build: render/d3d8 (a pass-through to d3d8.dll on Windows),
+// render/gl (OpenGL through EGL, windowed or headless) elsewhere, and a recording fake in the
+// unit tests. The calls return Direct3D's result codes; a handle that comes back from a failed
+// creation is null. None of these allocate in the per-frame path.
+//
+// The drawing model every back end gives:
+//  - XYZ|TEX1 vertices (0x102, 20 bytes) go through world * view * projection, left-handed,
+//    row vectors, depth 0..1, and land on the viewport with Direct3D's pixel centres (a
+//    pixel's centre is at integer coordinates).
+//  - XYZRHW|TEX1 vertices (0x104, 24 bytes) are already in pixels (y down) and are not lit.
+//  - Vertices carry no colour: with lighting on (the default) a vertex's colour is
+//    material ambient * the ambient render state + material emissive, its alpha the material
+//    diffuse alpha; with lighting off or pretransformed vertices it is opaque white.
+//  - Stage 0 modulates the texture colour by the vertex colour and takes the texture's alpha
+//    (the defaults); without a texture the vertex colour alone is drawn.
+//  - Bilinear or point sampling as the stage's filters say, never mipmaps; no culling when the
+//    cull mode is none; no depth test when z is disabled; source-alpha blending when enabled.
+//  - Texture memory is top row first; LockRect hands out row 0 and the pitch in bytes.
+#pragma once
+
+#include <cstdint>
+
+#include "host/native_window.h"
+#include "support/vecmath.h"
+
+struct RenderSystem;        // IDirect3D8
+struct RenderDevice;        // IDirect3DDevice8
+struct RenderTexture;       // IDirect3DTexture8
+struct RenderVertexBuffer;  // IDirect3DVertexBuffer8
+
+using RenderResult = int32_t;  // an HRESULT
+
+constexpr RenderResult RenderOk = 0;
+constexpr RenderResult RenderErrorDeviceLost = static_cast<RenderResult>(0x88760868u);
+constexpr RenderResult RenderErrorDeviceNotReset = static_cast<RenderResult>(0x88760869u);
+constexpr RenderResult RenderErrorNotAvailable = static_cast<RenderResult>(0x8876086Au);
+constexpr RenderResult RenderErrorInvalidCall = static_cast<RenderResult>(0x8876086Cu);
+constexpr RenderResult RenderErrorOutOfVideoMemory = static_cast<RenderResult>(0x8876017Cu);
+
+constexpr uint32_t RenderSdkVersion = 220;  // D3D_SDK_VERSION
+constexpr uint32_t DefaultAdapter = 0;
+constexpr uint32_t DeviceTypeHal = 1;
+
+// CreateDevice behaviour flags
+constexpr uint32_t CreateSoftwareVertexProcessing = 0x20;
+constexpr uint32_t CreateHardwareVertexProcessing = 0x40;
+// GetDeviceCaps: the DevCaps bit for hardware transform and lighting
+constexpr uint32_t DevCapsHwTransformAndLight = 0x10000;
+
+// D3DFORMAT values
+constexpr uint32_t FormatUnknown = 0;
+constexpr uint32_t FormatR8G8B8 = 20;
+constexpr uint32_t FormatA8R8G8B8 = 21;
+constexpr uint32_t FormatX8R8G8B8 = 22;
+constexpr uint32_t FormatR5G6B5 = 23;
+constexpr uint32_t FormatX1R5G5B5 = 24;
+constexpr uint32_t FormatA1R5G5B5 = 25;
+constexpr uint32_t FormatA4R4G4B4 = 26;
+constexpr uint32_t FormatR3G3B2 = 27;
+constexpr uint32_t FormatA8 = 28;
+constexpr uint32_t FormatA8R3G3B2 = 29;
+constexpr uint32_t FormatX4R4G4B4 = 30;
+constexpr uint32_t FormatL8 = 50;
+constexpr uint32_t FormatD16 = 80;
+
+constexpr uint32_t SwapEffectFlip = 2;
+constexpr uint32_t PresentIntervalDefault = 0;
+
+// Vertex formats (FVF codes)
+constexpr uint32_t VertexFormatXyzTex1 = 0x102;
+constexpr uint32_t VertexFormatXyzRhwTex1 = 0x104;
+
+constexpr uint32_t UsageNone = 0;
+constexpr uint32_t UsageWriteOnly = 8;
+constexpr uint32_t PoolDefault = 0;
+constexpr uint32_t PoolManaged = 1;
+constexpr uint32_t LockNone = 0;
+constexpr uint32_t LockDiscard = 0x2000;
+constexpr uint32_t ClearTarget = 1;
+
+enum class TransformType : uint32_t { View = 2, Projection = 3, World = 256 };
+
+enum class RenderStateType : uint32_t {
+    ZEnable = 7,
+    SrcBlend = 19,
+    DestBlend = 20,
+    CullMode = 22,
+    AlphaBlendEnable = 27,
+    Lighting = 137,
+    Ambient = 139,
+};
+
+enum class TextureStageStateType : uint32_t {
+    ColorOp = 1,
+    ColorArg1 = 2,
+    ColorArg2 = 3,
+    AlphaOp = 4,
+    AlphaArg1 = 5,
+    AlphaArg2 = 6,
+    MagFilter = 16,
+    MinFilter = 17,
+    MipFilter = 18,
+};
+
+enum class PrimitiveType : uint32_t { TriangleList = 4 };
+
+// Render and stage state values
+constexpr uint32_t ZBufferFalse = 0;
+constexpr uint32_t CullNone = 1;
+constexpr uint32_t BlendSrcAlpha = 5;
+constexpr uint32_t BlendInvSrcAlpha = 6;
+constexpr uint32_t TextureFilterNone = 0;
+constexpr uint32_t TextureFilterPoint = 1;
+constexpr uint32_t TextureFilterLinear = 2;
+
+struct DisplayMode {
+    uint32_t width;
+    uint32_t height;
+    uint32_t refreshRate;
+    uint32_t format;
+};
+
+// D3DPRESENT_PARAMETERS, field for field.
+struct PresentParameters {
+    uint32_t backBufferWidth;
+    uint32_t backBufferHeight;
+    uint32_t backBufferFormat;
+    uint32_t backBufferCount;
+    uint32_t multiSampleType;
+    uint32_t swapEffect;
+    NativeWindow deviceWindow;
+    int32_t windowed;
+    int32_t enableAutoDepthStencil;
+    uint32_t autoDepthStencilFormat;
+    uint32_t flags;
+    uint32_t fullScreenRefreshRateInHz;
+    uint32_t fullScreenPresentationInterval;
+};
+
+struct Viewport {
+    uint32_t x;
+    uint32_t y;
+    uint32_t width;
+    uint32_t height;
+    float minZ;
+    float maxZ;
+};
+
+// D3DMATERIAL8; colours are r, g, b, a.
+struct Material {
+    float diffuse[4];
+    float ambient[4];
+    float specular[4];
+    float emissive[4];
+    float power;
+};
+
+struct LockedRect {
+    int32_t pitch;  // bytes from one row to the next
+    void* bits;     // row 0
+};
+
+// The Direct3D object (Direct3DCreate8); null when the platform has none.
+RenderSystem* CreateRenderSystem(uint32_t sdkVersion);
+RenderResult GetAdapterDisplayMode(RenderSystem* system, uint32_t adapter, DisplayMode& mode);
+uint32_t GetAdapterModeCount(RenderSystem* system, uint32_t adapter);
+RenderResult EnumAdapterModes(RenderSystem* system, uint32_t adapter, uint32_t index,
+                              DisplayMode& mode);
+// Only the DevCaps word of D3DCAPS8 is reported.
+RenderResult GetDeviceCaps(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
+                           uint32_t& devCaps);
+// On failure `device` is null. The device keeps its own copy of the parameters.
+RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
+                          NativeWindow focusWindow, uint32_t behaviorFlags,
+                          const PresentParameters& params, RenderDevice*& device);
+
+// Gives the object up. Callers clear their holder at once (see ReleaseHandle).
+void Release(RenderSystem* system);
+void Release(RenderDevice* device);
+void Release(RenderTexture* texture);
+void Release(RenderVertexBuffer* buffer);
+
+// Releases the object if present and clears the holder, so a second call does nothing.
+template <typename Handle>
+void ReleaseHandle(Handle*& holder)
+{
+    if (holder != nullptr) {
+        Release(holder);
+        holder = nullptr;
+    }
+}
+
+RenderResult TestCooperativeLevel(RenderDevice* device);
+// rects: rectCount D3DRECTs (left, top, right, bottom as int32), or null for the whole target.
+RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects,
+                   uint32_t flags, uint32_t color, float z, uint32_t stencil);
+RenderResult BeginScene(RenderDevice* device);
+RenderResult EndScene(RenderDevice* device);
+// The whole back buffer to the device's window: no rectangles, override or dirty region.
+RenderResult Present(RenderDevice* device);
+
+RenderResult SetTransform(RenderDevice* device, TransformType type, const Matrix4& matrix);
+RenderResult SetMaterial(RenderDevice* device, const Material& material);
+RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_t value);
+RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
+                                  TextureStageStateType type, uint32_t value);
+
+RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t usage,
+                                uint32_t vertexFormat, uint32_t pool,
+                                RenderVertexBuffer*& buffer);
+// size 0 locks from offset to the end.
+RenderResult LockVertexBuffer(RenderVertexBuffer* buffer, uint32_t offset, uint32_t size,
+                              uint8_t*& data, uint32_t flags);
+RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer);
+
+RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height,
+                           uint32_t levels, uint32_t usage, uint32_t format, uint32_t pool,
+                           RenderTexture*& texture);
+// rect null: the whole level.
+RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked,
+                      const int32_t* rect, uint32_t flags);
+RenderResult UnlockRect(RenderTexture* texture, uint32_t level);
+
+// Selects a fixed-function vertex format (an FVF code).
+RenderResult SetVertexShader(RenderDevice* device, uint32_t vertexFormat);
+RenderResult SetPixelShader(RenderDevice* device, uint32_t handle);
+RenderResult SetStreamSource(RenderDevice* device, uint32_t stream,
+                             RenderVertexBuffer* buffer, uint32_t stride);
+RenderResult SetTexture(RenderDevice* device, uint32_t stage, RenderTexture* texture);
+RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t startVertex,
+                           uint32_t primitiveCount);
+RenderResult GetViewport(RenderDevice* device, Viewport& viewport);
