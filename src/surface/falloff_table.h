@@ -1,0 +1,14 @@
+// The light direction with its cosine falloff for each texel of a 256 x 256 spot.
+#pragma once
+
+#include <cstdint>
+
+#include "support/vecmath.h"
+
+constexpr int32_t FalloffTableEntries = 256 * 256;
+
+// Owned by the renderer's scene setup; null when there is none.
+extern Vec3* FalloffTable;
+
+// Fills all 65,536 entries, row by row from the top-left texel.
+void BuildFalloffTable(Vec3* falloffTable);

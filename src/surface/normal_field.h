@@ -1,0 +1,14 @@
+// One unit surface normal per screen pixel, top row first.
+#pragma once
+
+#include <cstdint>
+
+#include "support/vecmath.h"
+
+// W * H normals, owned by the renderer's scene setup; null when there is none.
+extern Vec3* NormalField;
+
+// Fills normalField (W * H entries, zero-filled by the caller) from the bottom-up heightField.
+// The last column and the bottom screen row are left untouched.
+void BuildNormalField(const uint8_t* heightField, int32_t width, int32_t height,
+                      Vec3* normalField);
