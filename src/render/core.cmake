@@ -1,0 +1,1 @@
+# Sources of the renderer core (target_sources(tavrel_core ...)).
