@@ -22,8 +22,10 @@ static_assert(sizeof(Vec3) == 12, "the kernels read the fields as packed floats"
 
 namespace {
 
-using RowFill = void (*)(const Vec3* normals, const Vec3* falloff, uint32_t colorMask,
-                         uint8_t* out, int32_t count);
+// One row of count texels. ahead is the row the next call will read: the kernels prefetch it
+// as they go, since the hardware's stream detection restarts at every row of the field.
+using RowFill = void (*)(const Vec3* normals, const Vec3* ahead, const Vec3* falloff,
+                         uint32_t colorMask, uint8_t* out, int32_t count);
 
 inline uint32_t ShadeTexel(const Vec3& n, const Vec3& f, uint32_t colorMask)
 {
@@ -33,8 +35,8 @@ inline uint32_t ShadeTexel(const Vec3& n, const Vec3& f, uint32_t colorMask)
     return (b * 0x01010101u) & colorMask;
 }
 
-void FillRowPortable(const Vec3* normals, const Vec3* falloff, uint32_t colorMask,
-                     uint8_t* out, int32_t count)
+void FillRowPortable(const Vec3* normals, const Vec3* /*ahead*/, const Vec3* falloff,
+                     uint32_t colorMask, uint8_t* out, int32_t count)
 {
     for (int32_t i = 0; i < count; ++i) {
         const uint32_t texel = ShadeTexel(normals[i], falloff[i], colorMask);
@@ -54,10 +56,19 @@ void FillRowPortable(const Vec3* normals, const Vec3* falloff, uint32_t colorMas
         z = shuffle(yz, p2, _MM_SHUFFLE(3, 0, 3, 1));                  \
     } while (false)
 
-void FillRowSse2(const Vec3* normals, const Vec3* falloff, uint32_t colorMask, uint8_t* out,
-                 int32_t count)
+// Prefetches the 192 bytes (16 texels' normals) at p.
+inline void Prefetch16(const float* p)
+{
+    _mm_prefetch(reinterpret_cast<const char*>(p), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(p + 16), _MM_HINT_T0);
+    _mm_prefetch(reinterpret_cast<const char*>(p + 32), _MM_HINT_T0);
+}
+
+void FillRowSse2(const Vec3* normals, const Vec3* ahead, const Vec3* falloff,
+                 uint32_t colorMask, uint8_t* out, int32_t count)
 {
     const auto* n = reinterpret_cast<const float*>(normals);
+    const auto* next = reinterpret_cast<const float*>(ahead);
     const auto* f = reinterpret_cast<const float*>(falloff);
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
     const __m128 scale = _mm_set1_ps(255.0f);
@@ -65,6 +76,7 @@ void FillRowSse2(const Vec3* normals, const Vec3* falloff, uint32_t colorMask, u
     const __m128i mask = _mm_set1_epi32(static_cast<int32_t>(colorMask));
     int32_t i = 0;
     for (; i + 4 <= count; i += 4, n += 12, f += 12, out += 16) {
+        if ((i & 15) == 0) Prefetch16(next + 3 * i);
         const __m128 p0 = _mm_mul_ps(_mm_loadu_ps(n), _mm_loadu_ps(f));
         const __m128 p1 = _mm_mul_ps(_mm_loadu_ps(n + 4), _mm_loadu_ps(f + 4));
         const __m128 p2 = _mm_mul_ps(_mm_loadu_ps(n + 8), _mm_loadu_ps(f + 8));
@@ -77,21 +89,16 @@ void FillRowSse2(const Vec3* normals, const Vec3* falloff, uint32_t colorMask, u
         b = _mm_or_si128(b, _mm_slli_epi32(b, 16));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_and_si128(b, mask));
     }
-    FillRowPortable(normals + i, falloff + i, colorMask, out, count - i);
-}
-
-__attribute__((target("avx2"))) inline __m256 LoadLanes(const float* low, const float* high)
-{
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(low)), _mm_loadu_ps(high),
-                                1);
+    FillRowPortable(normals + i, ahead, falloff + i, colorMask, out, count - i);
 }
 
 // Eight texels a step: texels 0-3 in the low lane, 4-7 in the high lane.
-__attribute__((target("avx2"))) void FillRowAvx2(const Vec3* normals, const Vec3* falloff,
-                                                 uint32_t colorMask, uint8_t* out,
-                                                 int32_t count)
+__attribute__((target("avx2"))) void FillRowAvx2(const Vec3* normals, const Vec3* ahead,
+                                                 const Vec3* falloff, uint32_t colorMask,
+                                                 uint8_t* out, int32_t count)
 {
     const auto* n = reinterpret_cast<const float*>(normals);
+    const auto* next = reinterpret_cast<const float*>(ahead);
     const auto* f = reinterpret_cast<const float*>(falloff);
     const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
     const __m256 scale = _mm256_set1_ps(255.0f);
@@ -101,9 +108,15 @@ __attribute__((target("avx2"))) void FillRowAvx2(const Vec3* normals, const Vec3
     const __m256i mask = _mm256_set1_epi32(static_cast<int32_t>(colorMask));
     int32_t i = 0;
     for (; i + 8 <= count; i += 8, n += 24, f += 24, out += 32) {
-        const __m256 p0 = _mm256_mul_ps(LoadLanes(n, n + 12), LoadLanes(f, f + 12));
-        const __m256 p1 = _mm256_mul_ps(LoadLanes(n + 4, n + 16), LoadLanes(f + 4, f + 16));
-        const __m256 p2 = _mm256_mul_ps(LoadLanes(n + 8, n + 20), LoadLanes(f + 8, f + 20));
+        if ((i & 15) == 0) Prefetch16(next + 3 * i);
+        // m0 = x0 y0 z0 x1 | y1 z1 x2 y2, m1 = z2 x3 y3 z3 | x4 y4 z4 x5,
+        // m2 = y5 z5 x6 y6 | z6 x7 y7 z7: regroup the halves into texels 0-3 and 4-7.
+        const __m256 m0 = _mm256_mul_ps(_mm256_loadu_ps(n), _mm256_loadu_ps(f));
+        const __m256 m1 = _mm256_mul_ps(_mm256_loadu_ps(n + 8), _mm256_loadu_ps(f + 8));
+        const __m256 m2 = _mm256_mul_ps(_mm256_loadu_ps(n + 16), _mm256_loadu_ps(f + 16));
+        const __m256 p0 = _mm256_blend_ps(m0, m1, 0xF0);
+        const __m256 p1 = _mm256_permute2f128_ps(m0, m2, 0x21);
+        const __m256 p2 = _mm256_blend_ps(m1, m2, 0xF0);
         __m256 x, y, z;
         TAVREL_UNTANGLE(_mm256_shuffle_ps, p0, p1, p2, x, y, z);
         const __m256 d = _mm256_add_ps(x, _mm256_add_ps(y, z));
@@ -111,16 +124,18 @@ __attribute__((target("avx2"))) void FillRowAvx2(const Vec3* normals, const Vec3
         const __m256i texels = _mm256_and_si256(_mm256_shuffle_epi8(s, spread), mask);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), texels);
     }
-    FillRowSse2(normals + i, falloff + i, colorMask, out, count - i);
+    FillRowSse2(normals + i, ahead, falloff + i, colorMask, out, count - i);
 }
 
 // Sixteen texels a step: two two-source permutes gather each component from the products.
 __attribute__((target("avx512f,avx512bw"))) void FillRowAvx512(const Vec3* normals,
+                                                               const Vec3* ahead,
                                                                const Vec3* falloff,
                                                                uint32_t colorMask,
                                                                uint8_t* out, int32_t count)
 {
     const auto* n = reinterpret_cast<const float*>(normals);
+    const auto* next = reinterpret_cast<const float*>(ahead);
     const auto* f = reinterpret_cast<const float*>(falloff);
     // Component k of texel j is float 3j + k of the 48; the first permute takes what a and b
     // hold, the second fills the rest from c (index 16 + position in c).
@@ -136,6 +151,7 @@ __attribute__((target("avx512f,avx512bw"))) void FillRowAvx512(const Vec3* norma
     const __m512i mask = _mm512_set1_epi32(static_cast<int32_t>(colorMask));
     int32_t i = 0;
     for (; i + 16 <= count; i += 16, n += 48, f += 48, out += 64) {
+        Prefetch16(next + 3 * i);
         const __m512 a = _mm512_mul_ps(_mm512_loadu_ps(n), _mm512_loadu_ps(f));
         const __m512 b = _mm512_mul_ps(_mm512_loadu_ps(n + 16), _mm512_loadu_ps(f + 16));
         const __m512 c = _mm512_mul_ps(_mm512_loadu_ps(n + 32), _mm512_loadu_ps(f + 32));
@@ -151,7 +167,7 @@ __attribute__((target("avx512f,avx512bw"))) void FillRowAvx512(const Vec3* norma
         const __m512i texels = _mm512_and_si512(_mm512_shuffle_epi8(s, spread), mask);
         _mm512_storeu_si512(out, texels);
     }
-    FillRowAvx2(normals + i, falloff + i, colorMask, out, count - i);
+    FillRowAvx2(normals + i, ahead, falloff + i, colorMask, out, count - i);
 }
 
 #undef TAVREL_UNTANGLE
@@ -192,7 +208,9 @@ void FillRows(RowFill fill, const Vec3* normalField, int32_t width, int32_t row0
 {
     const Vec3* normals = normalField + static_cast<ptrdiff_t>(row0) * width + col0;
     for (int32_t t = 0; t < SpotSize; ++t) {
-        fill(normals, falloffTable, colorMask, texels, SpotSize);
+        // The last row has nothing after it in the window; it "prefetches" itself.
+        const Vec3* ahead = t + 1 < SpotSize ? normals + width : normals;
+        fill(normals, ahead, falloffTable, colorMask, texels, SpotSize);
         normals += width;
         falloffTable += SpotSize;
         texels += pitch;
@@ -271,7 +289,8 @@ void FillSpotWindow(const Vec3* normalField, int32_t width, int32_t height, int3
     const int64_t endCol = width - left < SpotSize ? width - left : SpotSize;
     if (firstRow >= endRow || firstCol >= endCol) return;
     for (int64_t t = firstRow; t < endRow; ++t) {
-        ChosenRowFill(normalField + (top + t) * width + left + firstCol,
+        const Vec3* normals = normalField + (top + t) * width + left + firstCol;
+        ChosenRowFill(normals, t + 1 < endRow ? normals + width : normals,
                       falloffTable + t * SpotSize + firstCol, colorMask,
                       texels + t * pitch + 4 * firstCol, static_cast<int32_t>(endCol - firstCol));
     }

@@ -339,7 +339,9 @@ RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked
         return RenderErrorInvalidCall;
     }
     texture->locked = true;
-    std::memset(texture->memory.data(), RecordingDevice.lockFill, texture->memory.size());
+    if (RecordingDevice.fillOnLock) {
+        std::memset(texture->memory.data(), RecordingDevice.lockFill, texture->memory.size());
+    }
     locked = LockedRect{texture->pitch, texture->memory.data()};
     return RenderOk;
 }

@@ -41,6 +41,7 @@ struct RecordingDeviceControl {
     int32_t texturePitchPadding = 0;
     // LockRect (DISCARD or not) fills the level with this byte first, so unwritten texels show.
     uint8_t lockFill = 0xCD;
+    bool fillOnLock = true;
     // Benchmarks turn the log off; the counters below still run.
     bool logging = true;
 
