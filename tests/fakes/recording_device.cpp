@@ -66,11 +66,17 @@ T* Make(const char* kind)
     return raw;
 }
 
+void Misuse(const std::string& what)
+{
+    ++RecordingDevice.misuses;
+    CallLog.push_back("MISUSE " + what);
+}
+
 // False (and a MISUSE entry) for a missing or released object.
 bool Usable(const FakeObject* object, const char* call)
 {
     if (object != nullptr && !object->released) return true;
-    CallLog.push_back(std::string("MISUSE ") + call + " " + Name(object));
+    Misuse(std::string(call) + " " + Name(object));
     return false;
 }
 
@@ -283,7 +289,7 @@ RenderResult LockVertexBuffer(RenderVertexBuffer* buffer, uint32_t offset, uint3
     if (Fails(RecordingDevice.failLock, RecordingDevice.lockCalls)) return RenderErrorInvalidCall;
     if (buffer->locked || offset > buffer->memory.size() ||
         size > buffer->memory.size() - offset) {
-        CallLog.push_back("MISUSE Lock " + buffer->name);
+        Misuse("Lock " + buffer->name);
         return RenderErrorInvalidCall;
     }
     buffer->locked = true;
@@ -295,7 +301,7 @@ RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer)
 {
     if (!Usable(buffer, "Unlock")) return RenderErrorInvalidCall;
     Log("Unlock %s", Name(buffer));
-    if (!buffer->locked) CallLog.push_back("MISUSE Unlock " + buffer->name);
+    if (!buffer->locked) Misuse("Unlock " + buffer->name);
     buffer->locked = false;
     return RenderOk;
 }
@@ -335,7 +341,7 @@ RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked
         return RenderErrorInvalidCall;
     }
     if (texture->locked || level != 0) {
-        CallLog.push_back("MISUSE LockRect " + texture->name);
+        Misuse("LockRect " + texture->name);
         return RenderErrorInvalidCall;
     }
     texture->locked = true;
@@ -350,7 +356,7 @@ RenderResult UnlockRect(RenderTexture* texture, uint32_t level)
 {
     if (!Usable(texture, "UnlockRect")) return RenderErrorInvalidCall;
     Log("UnlockRect %s %u", Name(texture), level);
-    if (!texture->locked) CallLog.push_back("MISUSE UnlockRect " + texture->name);
+    if (!texture->locked) Misuse("UnlockRect " + texture->name);
     texture->locked = false;
     return RenderOk;
 }

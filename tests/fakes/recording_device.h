@@ -51,6 +51,7 @@ struct RecordingDeviceControl {
     int lockRectCalls = 0;
     int lockCalls = 0;
     int liveObjects = 0;
+    int misuses = 0;  // MISUSE entries, counted even with the log off
     uint32_t lastBehaviorFlags = 0;
     NativeWindow lastFocusWindow = 0;
     PresentParameters lastPresentParameters{};

@@ -34,6 +34,8 @@ protected:
     void SetUp() override { ResetAll(); }
     void TearDown() override
     {
+        // No test may call through a missing or released handle, or unlock what is not locked.
+        EXPECT_EQ(RecordingDevice.misuses, 0) << "see the MISUSE entries of the call log";
         ResetAll();
         CallLog.clear();
     }

@@ -258,6 +258,19 @@ TEST_F(FrameLoopTest, AFailedLockSkipsThatUploadOnly)
     EXPECT_TRUE(Misuses().empty());
 }
 
+TEST_F(FrameLoopTest, ATextureWithRowsShorterThanASpotIsNotFilled)
+{
+    UseFlatDesktop(300, 300);
+    RecordingDevice.texturePitchPadding = -4;  // 1020 bytes a row: rows would overlap
+    StartSaver();
+    OnFrameTick();
+    int32_t pitch = 0;
+    const std::vector<uint8_t> texels = TextureBytes(LightSpots[0], pitch);
+    ASSERT_EQ(pitch, 1020);
+    EXPECT_EQ(texels, std::vector<uint8_t>(texels.size(), RecordingDevice.lockFill));
+    EXPECT_EQ(CallsStartingWith("UnlockRect").size(), 3u);
+}
+
 TEST_F(FrameLoopTest, ScreensSmallerThanASpotShowTheScreenAndNothingBeyond)
 {
     for (const auto& [width, height] : {std::pair{200, 150}, std::pair{256, 100},
