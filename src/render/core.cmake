@@ -3,6 +3,7 @@ target_sources(tavrel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/device_lifecycle.cpp
     ${CMAKE_CURRENT_LIST_DIR}/frame_clock.cpp
     ${CMAKE_CURRENT_LIST_DIR}/frame_loop.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/glyph_table.cpp
     ${CMAKE_CURRENT_LIST_DIR}/light_spots.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scene.cpp
     ${CMAKE_CURRENT_LIST_DIR}/spot_fill.cpp)
