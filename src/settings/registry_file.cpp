@@ -146,14 +146,12 @@ PhysicalLines SplitLines(std::string_view text)
             result.lastTerminated = false;
             break;
         }
-        std::string_view line = text.substr(start, newline - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        result.lines.push_back(line);
+        result.lines.push_back(text.substr(start, newline - start));
         start = newline + 1;
     }
-    if (!result.lastTerminated && !result.lines.back().empty() &&
-        result.lines.back().back() == '\r') {
-        result.lines.back().remove_suffix(1);
+    // Carriage returns at a line's end are line-ending material, however many there are.
+    for (std::string_view& line : result.lines) {
+        while (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     }
     return result;
 }

@@ -48,7 +48,7 @@ struct RegFileLine {
 struct RegFile {
     RegFileStatus status = RegFileStatus::Empty;
     std::vector<RegFileLine> lines;
-    std::string lineEnding = "\r\n";  // that of the text read; CRLF for a new file
+    std::string_view lineEnding = "\r\n";  // that of the text read; CRLF for a new file
 };
 
 // Never fails: text of any bytes gives a RegFile. A leading UTF-16LE byte-order mark (as the
