@@ -340,6 +340,18 @@ TEST_F(FileStoreTest, AFolderThatCannotBeMadeMakesSavesDoNothing)
     EXPECT_EQ(ReadFile(file + "/inside"), "x");
 }
 
+TEST_F(FileStoreTest, AReadOnlyFolderKeepsTheOldFile)
+{
+    if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+    SaveSettings(SaverSettings{});
+    const std::string old = ReadFile(file);
+    ASSERT_EQ(chmod(folder.c_str(), 0500), 0);
+    SaveSettings(Changed());
+    ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
+    EXPECT_EQ(ReadFile(file), old);
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"settings.reg"});
+}
+
 TEST_F(FileStoreTest, ALinkedFileIsWrittenWhereTheLinkPoints)
 {
     const std::string dotfiles = root + "/dotfiles";
