@@ -161,7 +161,7 @@ PhysicalLines SplitLines(std::string_view text)
 // it; the continuation lines are consumed into line.raw. Near a cut-off end of the text only
 // full two-digit bytes count, so that a truncated file cannot pass for a shorter value.
 bool ParseHexBytes(std::string_view first, const PhysicalLines& physical, size_t& index,
-                   RegFileLine& line, bool& lastLineComplete)
+                   RegFileLine& line)
 {
     std::string joined;
     std::string_view piece = Trim(first);
@@ -180,7 +180,7 @@ bool ParseHexBytes(std::string_view first, const PhysicalLines& physical, size_t
         line.raw += next;
         piece = Trim(next);
     }
-    lastLineComplete = index + 1 < physical.lines.size() || physical.lastTerminated;
+    const bool lastLineComplete = index + 1 < physical.lines.size() || physical.lastTerminated;
 
     line.data.clear();
     std::string_view rest = Trim(joined);
@@ -248,8 +248,7 @@ void ParseValueLine(std::string_view trimmed, const PhysicalLines& physical, siz
             if (typeOk) after = after.substr(close + 1);
         }
         if (typeOk && !after.empty() && after.front() == ':') {
-            bool lastLineComplete = true;
-            if (ParseHexBytes(after.substr(1), physical, index, line, lastLineComplete)) {
+            if (ParseHexBytes(after.substr(1), physical, index, line)) {
                 line.type = type;
                 line.readable = true;
             } else {
