@@ -55,7 +55,9 @@ bool CutPathToFolder(char* path, uint32_t length, uint32_t capacity)
     if (path == nullptr || length == 0 || length >= capacity) return false;
     for (uint32_t i = length; i-- > 0;) {
         if (path[i] == '\\') {
-            path[i] = 0;
+            // "C:" alone names the drive's current folder, not its root: keep the root's backslash.
+            const bool driveRoot = (i == 2 && path[1] == ':');
+            path[driveRoot ? i + 1 : i] = 0;
             return true;
         }
     }

@@ -114,15 +114,16 @@ TEST(ProgramFolderTest, CutsAtTheLastBackslash)
     ASSERT_TRUE(CutPathToFolder(path, static_cast<uint32_t>(std::strlen(path)), sizeof path));
     EXPECT_STREQ(path, "C:\\Savers");
 
-    // In the root of a drive the folder keeps no backslash.
+    // In the root of a drive the folder is the root itself: "C:" alone would be the drive's
+    // current folder.
     char root[32] = "C:\\tavrel.scr";
     ASSERT_TRUE(CutPathToFolder(root, static_cast<uint32_t>(std::strlen(root)), sizeof root));
-    EXPECT_STREQ(root, "C:");
+    EXPECT_STREQ(root, "C:\\");
 
     // Only the given length is searched.
     char tail[32] = "C:\\a\\b";
-    ASSERT_TRUE(CutPathToFolder(tail, 4, sizeof tail));
-    EXPECT_STREQ(tail, "C:");
+    ASSERT_TRUE(CutPathToFolder(tail, 5, sizeof tail));
+    EXPECT_STREQ(tail, "C:\\a");
 }
 
 TEST(ProgramFolderTest, LeavesPathsItCannotTrustAlone)
