@@ -87,8 +87,9 @@ RenderTexture* GlDeviceTest::MakeTexture(uint32_t width, uint32_t height,
                                          const std::vector<uint32_t>& texels)
 {
     RenderTexture* texture = nullptr;
-    EXPECT_EQ(CreateTexture(device, width, height, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
-              RenderOk);
+    EXPECT_EQ(
+        CreateTexture(device, width, height, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
+        RenderOk);
     if (texture == nullptr) return nullptr;
     textures.push_back(texture);
     LockedRect locked{};
@@ -123,7 +124,7 @@ void GlDeviceTest::DrawWorldQuad(RenderTexture* texture, float left, float botto
                                  float top, float z)
 {
     const float vertices[6][5] = {
-        {left, bottom, z, 0.0f, 1.0f}, {left, top, z, 0.0f, 0.0f},   {right, top, z, 1.0f, 0.0f},
+        {left, bottom, z, 0.0f, 1.0f}, {left, top, z, 0.0f, 0.0f},  {right, top, z, 1.0f, 0.0f},
         {left, bottom, z, 0.0f, 1.0f}, {right, top, z, 1.0f, 0.0f}, {right, bottom, z, 1.0f, 1.0f},
     };
     uint8_t* data = nullptr;

@@ -28,7 +28,8 @@ protected:
     Rgba Pixel(int32_t x, int32_t y) const;
 
     // A texture of A8R8G8B8 texels (0xAARRGGBB), rows top first, written at the lock's pitch.
-    RenderTexture* MakeTexture(uint32_t width, uint32_t height, const std::vector<uint32_t>& texels);
+    RenderTexture* MakeTexture(uint32_t width, uint32_t height,
+                               const std::vector<uint32_t>& texels);
     // Two triangles of pretransformed vertices over the pixel rectangle (x0, y0)-(x1, y1).
     void DrawScreenQuad(RenderTexture* texture, float x0, float y0, float x1, float y1,
                         float u0 = 0.0f, float v0 = 0.0f, float u1 = 1.0f, float v1 = 1.0f,

@@ -8,8 +8,8 @@ namespace {
 struct FormatCase {
     uint32_t format;
     uint32_t bytes;
-    uint32_t texel;       // the texel as the format stores it
-    Rgba expected;        // what sampling gives (alpha 255 where the format has none)
+    uint32_t texel;  // the texel as the format stores it
+    Rgba expected;   // what sampling gives (alpha 255 where the format has none)
 };
 
 }  // namespace
@@ -17,7 +17,8 @@ struct FormatCase {
 TEST_F(GlDeviceTest, A4R4G4B4UploadHonoursThePitchAndSubRectangles)
 {
     RenderTexture* texture = nullptr;
-    ASSERT_EQ(CreateTexture(device, 3, 2, 1, UsageNone, FormatA4R4G4B4, PoolManaged, texture), RenderOk);
+    ASSERT_EQ(CreateTexture(device, 3, 2, 1, UsageNone, FormatA4R4G4B4, PoolManaged, texture),
+              RenderOk);
     textures.push_back(texture);
     LockedRect locked{};
     ASSERT_EQ(LockRect(texture, 0, locked, nullptr, 0), RenderOk);
@@ -46,8 +47,9 @@ TEST_F(GlDeviceTest, A4R4G4B4UploadHonoursThePitchAndSubRectangles)
     DrawScreenQuad(texture, -0.5f, -0.5f, 2.5f, 1.5f);
     EndScene(device);
     PresentAndRead();
-    const Rgba expected[2][3] = {{{0x11, 0x22, 0x33, 255}, {0x44, 0x55, 0x66, 255}, {0x77, 0x88, 0x99, 255}},
-                                 {{0xAA, 0xBB, 0xCC, 255}, {0x00, 0xFF, 0x00, 255}, {0, 0, 0, 255}}};
+    const Rgba expected[2][3] = {
+        {{0x11, 0x22, 0x33, 255}, {0x44, 0x55, 0x66, 255}, {0x77, 0x88, 0x99, 255}},
+        {{0xAA, 0xBB, 0xCC, 255}, {0x00, 0xFF, 0x00, 255}, {0, 0, 0, 255}}};
     for (int y = 0; y < 2; ++y) {
         for (int x = 0; x < 3; ++x) {
             const Rgba p = Pixel(x, y);
@@ -86,7 +88,8 @@ TEST_F(GlDeviceTest, EveryTextureFormatSamplesAsDirect3DDefinesIt)
     int column = 0;
     for (const FormatCase& c : cases) {
         RenderTexture* texture = nullptr;
-        ASSERT_EQ(CreateTexture(device, 1, 1, 1, UsageNone, c.format, PoolManaged, texture), RenderOk)
+        ASSERT_EQ(CreateTexture(device, 1, 1, 1, UsageNone, c.format, PoolManaged, texture),
+                  RenderOk)
             << c.format;
         textures.push_back(texture);
         LockedRect locked{};
@@ -103,9 +106,12 @@ TEST_F(GlDeviceTest, EveryTextureFormatSamplesAsDirect3DDefinesIt)
     for (const FormatCase& c : cases) {
         const Rgba p = Pixel(column * 10 + 5, 5);
         const double a = c.expected.a / 255.0;
-        EXPECT_NEAR(p.r, c.expected.r * a + 0x60 * (1 - a), 1) << "format " << c.format << " texel " << c.texel;
-        EXPECT_NEAR(p.g, c.expected.g * a + 0x60 * (1 - a), 1) << "format " << c.format << " texel " << c.texel;
-        EXPECT_NEAR(p.b, c.expected.b * a + 0x60 * (1 - a), 1) << "format " << c.format << " texel " << c.texel;
+        EXPECT_NEAR(p.r, c.expected.r * a + 0x60 * (1 - a), 1)
+            << "format " << c.format << " texel " << c.texel;
+        EXPECT_NEAR(p.g, c.expected.g * a + 0x60 * (1 - a), 1)
+            << "format " << c.format << " texel " << c.texel;
+        EXPECT_NEAR(p.b, c.expected.b * a + 0x60 * (1 - a), 1)
+            << "format " << c.format << " texel " << c.texel;
         ++column;
     }
 }
@@ -116,14 +122,16 @@ TEST_F(GlDeviceTest, UnsupportedTextureRequestsFailWithoutAHandle)
     for (uint32_t format : formats) {
         RenderTexture* texture = reinterpret_cast<RenderTexture*>(1);
         EXPECT_EQ(CreateTexture(device, 16, 16, 1, UsageNone, format, PoolManaged, texture),
-                  RenderErrorInvalidCall) << format;
+                  RenderErrorInvalidCall)
+            << format;
         EXPECT_EQ(texture, nullptr);
     }
     RenderTexture* texture = nullptr;
     EXPECT_EQ(CreateTexture(device, 0, 16, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
               RenderErrorInvalidCall);
-    EXPECT_EQ(CreateTexture(device, 1u << 20, 16, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
-              RenderErrorInvalidCall);
+    EXPECT_EQ(
+        CreateTexture(device, 1u << 20, 16, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
+        RenderErrorInvalidCall);
     EXPECT_EQ(texture, nullptr);
 }
 
@@ -176,7 +184,8 @@ TEST_F(GlDeviceTest, ViewportCapsAndCooperativeLevel)
 TEST_F(GlDeviceTest, ReleasingTheDeviceFirstLeavesResourceHandlesSafeToRelease)
 {
     RenderTexture* texture = nullptr;
-    ASSERT_EQ(CreateTexture(device, 8, 8, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture), RenderOk);
+    ASSERT_EQ(CreateTexture(device, 8, 8, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
+              RenderOk);
     LockedRect locked{};
     ASSERT_EQ(LockRect(texture, 0, locked, nullptr, 0), RenderOk);
     SetTexture(device, 0, texture);
@@ -276,7 +285,8 @@ TEST(GlAdapter, ReportsTheDisplayModeTheHostSets)
               RenderErrorInvalidCall);
     params = SaverPresentParameters(64, 64);
     EXPECT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0,
-                           CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing, params, device),
+                           CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing, params,
+                           device),
               RenderErrorInvalidCall);
     params.backBufferFormat = FormatA4R4G4B4;
     EXPECT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,

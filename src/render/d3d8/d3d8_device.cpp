@@ -54,8 +54,8 @@ RenderSystem* CreateRenderSystem(uint32_t sdkVersion)
     // Stays loaded for the process: its objects may outlive any one caller.
     static HMODULE library = LoadLibraryA("d3d8.dll");
     if (library == nullptr) return nullptr;
-    const auto create =
-        reinterpret_cast<CreateFunction>(reinterpret_cast<void*>(GetProcAddress(library, "Direct3DCreate8")));
+    const auto create = reinterpret_cast<CreateFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library, "Direct3DCreate8")));
     if (create == nullptr) return nullptr;
     return reinterpret_cast<RenderSystem*>(create(sdkVersion));
 }
@@ -126,8 +126,10 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     const HRESULT result =
         Com(system)->CreateDevice(adapter, static_cast<D3DDEVTYPE>(deviceType), Window(focusWindow),
                                   behaviorFlags, &d3dParams, &created);
-    if (SUCCEEDED(result)) device = reinterpret_cast<RenderDevice*>(created);
-    else if (created != nullptr) created->Release();
+    if (SUCCEEDED(result))
+        device = reinterpret_cast<RenderDevice*>(created);
+    else if (created != nullptr)
+        created->Release();
     return result;
 }
 
@@ -156,8 +158,8 @@ RenderResult TestCooperativeLevel(RenderDevice* device)
     return device != nullptr ? Com(device)->TestCooperativeLevel() : RenderErrorInvalidCall;
 }
 
-RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects,
-                   uint32_t flags, uint32_t color, float z, uint32_t stencil)
+RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects, uint32_t flags,
+                   uint32_t color, float z, uint32_t stencil)
 {
     if (device == nullptr) return RenderErrorInvalidCall;
     return Com(device)->Clear(rectCount, reinterpret_cast<const D3DRECT*>(rects), flags, color, z,
@@ -199,8 +201,8 @@ RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_
     return Com(device)->SetRenderState(static_cast<D3DRENDERSTATETYPE>(state), value);
 }
 
-RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
-                                  TextureStageStateType type, uint32_t value)
+RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureStageStateType type,
+                                  uint32_t value)
 {
     if (device == nullptr) return RenderErrorInvalidCall;
     return Com(device)->SetTextureStageState(stage, static_cast<D3DTEXTURESTAGESTATETYPE>(type),
@@ -208,16 +210,17 @@ RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
 }
 
 RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t usage,
-                                uint32_t vertexFormat, uint32_t pool,
-                                RenderVertexBuffer*& buffer)
+                                uint32_t vertexFormat, uint32_t pool, RenderVertexBuffer*& buffer)
 {
     buffer = nullptr;
     if (device == nullptr) return RenderErrorInvalidCall;
     IDirect3DVertexBuffer8* created = nullptr;
     const HRESULT result = Com(device)->CreateVertexBuffer(length, usage, vertexFormat,
                                                            static_cast<D3DPOOL>(pool), &created);
-    if (SUCCEEDED(result)) buffer = reinterpret_cast<RenderVertexBuffer*>(created);
-    else if (created != nullptr) created->Release();
+    if (SUCCEEDED(result))
+        buffer = reinterpret_cast<RenderVertexBuffer*>(created);
+    else if (created != nullptr)
+        created->Release();
     return result;
 }
 
@@ -237,9 +240,8 @@ RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer)
     return buffer != nullptr ? Com(buffer)->Unlock() : RenderErrorInvalidCall;
 }
 
-RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height,
-                           uint32_t levels, uint32_t usage, uint32_t format, uint32_t pool,
-                           RenderTexture*& texture)
+RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height, uint32_t levels,
+                           uint32_t usage, uint32_t format, uint32_t pool, RenderTexture*& texture)
 {
     texture = nullptr;
     if (device == nullptr) return RenderErrorInvalidCall;
@@ -247,8 +249,10 @@ RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height
     const HRESULT result =
         Com(device)->CreateTexture(width, height, levels, usage, static_cast<D3DFORMAT>(format),
                                    static_cast<D3DPOOL>(pool), &created);
-    if (SUCCEEDED(result)) texture = reinterpret_cast<RenderTexture*>(created);
-    else if (created != nullptr) created->Release();
+    if (SUCCEEDED(result))
+        texture = reinterpret_cast<RenderTexture*>(created);
+    else if (created != nullptr)
+        created->Release();
     return result;
 }
 
@@ -278,8 +282,8 @@ RenderResult SetPixelShader(RenderDevice* device, uint32_t handle)
     return device != nullptr ? Com(device)->SetPixelShader(handle) : RenderErrorInvalidCall;
 }
 
-RenderResult SetStreamSource(RenderDevice* device, uint32_t stream,
-                             RenderVertexBuffer* buffer, uint32_t stride)
+RenderResult SetStreamSource(RenderDevice* device, uint32_t stream, RenderVertexBuffer* buffer,
+                             uint32_t stride)
 {
     if (device == nullptr) return RenderErrorInvalidCall;
     return Com(device)->SetStreamSource(stream, Com(buffer), stride);
@@ -305,8 +309,8 @@ RenderResult GetViewport(RenderDevice* device, Viewport& viewport)
     D3DVIEWPORT8 d3dViewport{};
     const HRESULT result = Com(device)->GetViewport(&d3dViewport);
     if (SUCCEEDED(result)) {
-        viewport = Viewport{d3dViewport.X, d3dViewport.Y, d3dViewport.Width, d3dViewport.Height,
-                            d3dViewport.MinZ, d3dViewport.MaxZ};
+        viewport = Viewport{d3dViewport.X,      d3dViewport.Y,    d3dViewport.Width,
+                            d3dViewport.Height, d3dViewport.MinZ, d3dViewport.MaxZ};
     }
     return result;
 }

@@ -331,7 +331,8 @@ void ApplyStates(RenderDevice* device)
 
     const uint32_t* stage = device->stageStates[0];
     gl.Uniform4i(device->uniformStage, static_cast<GLint>(stage[StageColorOp]),
-                 static_cast<GLint>(stage[StageColorArg1]), static_cast<GLint>(stage[StageColorArg2]),
+                 static_cast<GLint>(stage[StageColorArg1]),
+                 static_cast<GLint>(stage[StageColorArg2]),
                  static_cast<GLint>(stage[StageAlphaOp]));
     gl.Uniform2i(device->uniformAlphaArgs, static_cast<GLint>(stage[StageAlphaArg1]),
                  static_cast<GLint>(stage[StageAlphaArg2]));
@@ -393,12 +394,30 @@ bool ParseVertexFormat(uint32_t format, GlVertexLayout& layout)
 bool PrimitiveVertices(PrimitiveType type, uint32_t count, GLenum& mode, uint64_t& vertices)
 {
     switch (static_cast<uint32_t>(type)) {
-    case 1: mode = GL_POINTS; vertices = count; return true;
-    case 2: mode = GL_LINES; vertices = 2ull * count; return true;
-    case 3: mode = GL_LINE_STRIP; vertices = count + 1ull; return true;
-    case 4: mode = GL_TRIANGLES; vertices = 3ull * count; return true;
-    case 5: mode = GL_TRIANGLE_STRIP; vertices = count + 2ull; return true;
-    case 6: mode = GL_TRIANGLE_FAN; vertices = count + 2ull; return true;
+    case 1:
+        mode = GL_POINTS;
+        vertices = count;
+        return true;
+    case 2:
+        mode = GL_LINES;
+        vertices = 2ull * count;
+        return true;
+    case 3:
+        mode = GL_LINE_STRIP;
+        vertices = count + 1ull;
+        return true;
+    case 4:
+        mode = GL_TRIANGLES;
+        vertices = 3ull * count;
+        return true;
+    case 5:
+        mode = GL_TRIANGLE_STRIP;
+        vertices = count + 2ull;
+        return true;
+    case 6:
+        mode = GL_TRIANGLE_FAN;
+        vertices = count + 2ull;
+        return true;
     default: return false;
     }
 }
@@ -449,10 +468,11 @@ void ShutDownDeviceDrawing(RenderDevice* device)
     device->program = 0;
 }
 
-RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects,
-                   uint32_t flags, uint32_t color, float z, uint32_t stencil)
+RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects, uint32_t flags,
+                   uint32_t color, float z, uint32_t stencil)
 {
-    if (device == nullptr || flags == 0 || (flags & ~(ClearTarget | ClearZBuffer | ClearStencil)) != 0 ||
+    if (device == nullptr || flags == 0 ||
+        (flags & ~(ClearTarget | ClearZBuffer | ClearStencil)) != 0 ||
         (rectCount != 0 && rects == nullptr)) {
         return RenderErrorInvalidCall;
     }
@@ -542,8 +562,8 @@ RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_
     return RenderOk;
 }
 
-RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
-                                  TextureStageStateType type, uint32_t value)
+RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureStageStateType type,
+                                  uint32_t value)
 {
     const uint32_t index = static_cast<uint32_t>(type);
     if (device == nullptr || stage >= MaxTextureStages || index >= StageStateCount) {
@@ -560,7 +580,8 @@ RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
 RenderResult SetVertexShader(RenderDevice* device, uint32_t vertexFormat)
 {
     GlVertexLayout layout{};
-    if (device == nullptr || !ParseVertexFormat(vertexFormat, layout)) return RenderErrorInvalidCall;
+    if (device == nullptr || !ParseVertexFormat(vertexFormat, layout))
+        return RenderErrorInvalidCall;
     if (layout.pretransformed != device->layout.pretransformed) device->stateDirty = true;
     device->layout = layout;
     return RenderOk;
@@ -595,7 +616,8 @@ RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t st
 {
     GLenum mode = GL_TRIANGLES;
     uint64_t vertices = 0;
-    if (device == nullptr || !device->inScene || !PrimitiveVertices(type, primitiveCount, mode, vertices)) {
+    if (device == nullptr || !device->inScene ||
+        !PrimitiveVertices(type, primitiveCount, mode, vertices)) {
         return RenderErrorInvalidCall;
     }
     RenderVertexBuffer* buffer = device->stream;
@@ -605,7 +627,8 @@ RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t st
     }
     if (primitiveCount == 0) return RenderOk;
     // Never read past the buffer.
-    const uint64_t end = (static_cast<uint64_t>(startVertex) + vertices - 1) * stride + device->layout.size;
+    const uint64_t end =
+        (static_cast<uint64_t>(startVertex) + vertices - 1) * stride + device->layout.size;
     if (end > buffer->length) return RenderErrorInvalidCall;
     if (!MakeDeviceCurrent(device)) return RenderErrorInvalidCall;
 

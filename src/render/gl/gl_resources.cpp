@@ -13,15 +13,13 @@ constexpr uint32_t PoolSystemMemory = 2;
 constexpr uint32_t LockReadOnly = 0x10;
 constexpr uint32_t FormatA8L8 = 51;
 
-constexpr GLint SwizzleRgba[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA};
-constexpr GLint SwizzleRgb1[4] = {GL_RED, GL_GREEN, GL_BLUE, GL_ONE};
-
 const GlTextureFormat TextureFormats[] = {
-    {FormatR8G8B8, 3, GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE, {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
+    {FormatR8G8B8, 3, GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE,
+     {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
     {FormatA8R8G8B8, 4, GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-     {SwizzleRgba[0], SwizzleRgba[1], SwizzleRgba[2], SwizzleRgba[3]}, false},
+     {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}, false},
     {FormatX8R8G8B8, 4, GL_RGBA8, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
-     {SwizzleRgb1[0], SwizzleRgb1[1], SwizzleRgb1[2], SwizzleRgb1[3]}, false},
+     {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
     {FormatR5G6B5, 2, GL_RGB8, GL_RGB, GL_UNSIGNED_SHORT_5_6_5,
      {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
     {FormatX1R5G5B5, 2, GL_RGBA8, GL_BGRA, GL_UNSIGNED_SHORT_1_5_5_5_REV,

@@ -39,8 +39,8 @@ bool HasExtension(const char* list, const char* name)
 bool LoadGlFunctions()
 {
     bool complete = true;
-#define TAVREL_GL_LOAD(name)                                                              \
-    gl.name = reinterpret_cast<decltype(gl.name)>(eglGetProcAddress("gl" #name));      \
+#define TAVREL_GL_LOAD(name)                                                      \
+    gl.name = reinterpret_cast<decltype(gl.name)>(eglGetProcAddress("gl" #name)); \
     complete = complete && gl.name != nullptr;
     TAVREL_GL_FUNCTIONS(TAVREL_GL_LOAD)
 #undef TAVREL_GL_LOAD
@@ -60,6 +60,14 @@ bool AddDisplayUse(EGLDisplay display)
             use = DisplayUse{display, 1};
             return true;
         }
+    }
+    return false;
+}
+
+bool DisplayInUse(EGLDisplay display)
+{
+    for (const DisplayUse& use : DisplayUses) {
+        if (use.systems > 0 && use.display == display) return true;
     }
     return false;
 }
@@ -241,18 +249,14 @@ RenderSystem* CreateRenderSystem(uint32_t sdkVersion)
                         HasExtension(extensions, "EGL_KHR_no_config_context") &&
                         LoadGlFunctions();
     RenderSystem* system = usable ? new (std::nothrow) RenderSystem{display, windows, 1} : nullptr;
-    if (system == nullptr || !AddDisplayUse(display)) {
-        // Someone else may hold the display: only end it if nobody does.
-        bool inUse = false;
-        for (const DisplayUse& use : DisplayUses) inUse = inUse || (use.systems > 0 && use.display == display);
-        if (!inUse) {
-            eglTerminate(display);
-            eglReleaseThread();
-        }
-        delete system;
-        return nullptr;
+    if (system != nullptr && AddDisplayUse(display)) return system;
+    delete system;
+    // Another system may hold the same display: end it only if none does.
+    if (!DisplayInUse(display)) {
+        eglTerminate(display);
+        eglReleaseThread();
     }
-    return system;
+    return nullptr;
 }
 
 void Release(RenderSystem* system)
@@ -297,8 +301,8 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     if (system == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
     if (deviceType != DeviceTypeHal) return RenderErrorNotAvailable;
     // Exactly one kind of vertex processing: software, hardware or mixed (0x80).
-    const uint32_t processing = behaviorFlags & (CreateSoftwareVertexProcessing |
-                                                 CreateHardwareVertexProcessing | 0x80u);
+    const uint32_t processing =
+        behaviorFlags & (CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing | 0x80u);
     if (processing != CreateSoftwareVertexProcessing &&
         processing != CreateHardwareVertexProcessing && processing != 0x80u) {
         return RenderErrorInvalidCall;
@@ -319,7 +323,9 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     if (height == 0) height = AdapterMode.height;
     if (format == FormatUnknown) format = AdapterMode.format;
     const GLenum colorFormat = ColorBufferFormat(format);
-    if (colorFormat == GL_NONE || width > 0x7FFFu || height > 0x7FFFu) return RenderErrorInvalidCall;
+    if (colorFormat == GL_NONE || width > 0x7FFFu || height > 0x7FFFu) {
+        return RenderErrorInvalidCall;
+    }
     bool stencil = false;
     GLenum depthFormat = GL_NONE;
     if (params.enableAutoDepthStencil != 0) {
@@ -356,11 +362,9 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
             return RenderErrorNotAvailable;
         }
     }
-    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3,
-                                        EGL_CONTEXT_MINOR_VERSION, 3,
+    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
                                         EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                        EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
-                                        EGL_NONE};
+                                        EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
     eglBindAPI(EGL_OPENGL_API);
     created->context = eglCreateContext(system->display, config, EGL_NO_CONTEXT, contextAttributes);
     if (created->context == EGL_NO_CONTEXT || !MakeDeviceCurrent(created)) {
@@ -431,7 +435,8 @@ RenderResult ReadPresentedFrame(RenderDevice* device, uint8_t* pixels, int32_t p
 RenderResult GetViewport(RenderDevice* device, Viewport& viewport)
 {
     if (device == nullptr) return RenderErrorInvalidCall;
-    viewport = Viewport{0, 0, static_cast<uint32_t>(device->width),
-                        static_cast<uint32_t>(device->height), 0.0f, 1.0f};
+    viewport = Viewport{
+        0,    0,   static_cast<uint32_t>(device->width), static_cast<uint32_t>(device->height),
+        0.0f, 1.0f};
     return RenderOk;
 }
