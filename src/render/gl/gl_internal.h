@@ -163,5 +163,6 @@ bool MakeDeviceCurrent(RenderDevice* device);
 // Sets up the device's program, vertex array, sampler and default states; false on failure.
 bool InitDeviceDrawing(RenderDevice* device);
 void ShutDownDeviceDrawing(RenderDevice* device);
-// Gives up the GL objects of every resource still alive; the handles stay valid until released.
-void DetachDeviceResources(RenderDevice* device);
+// Cuts every resource still alive loose from the device, deleting their GL objects when the
+// device's context is current; the handles stay valid until released.
+void DetachDeviceResources(RenderDevice* device, bool deleteNames);

@@ -139,16 +139,16 @@ const GlTextureFormat* FindGlTextureFormat(uint32_t format)
     return nullptr;
 }
 
-void DetachDeviceResources(RenderDevice* device)
+void DetachDeviceResources(RenderDevice* device, bool deleteNames)
 {
     while (RenderTexture* texture = device->textureList) {
-        gl.DeleteTextures(1, &texture->name);
+        if (deleteNames) gl.DeleteTextures(1, &texture->name);
         texture->name = 0;
         Unlink(texture);
         texture->device = nullptr;
     }
     while (RenderVertexBuffer* buffer = device->bufferList) {
-        gl.DeleteBuffers(1, &buffer->name);
+        if (deleteNames) gl.DeleteBuffers(1, &buffer->name);
         buffer->name = 0;
         Unlink(buffer);
         buffer->device = nullptr;

@@ -132,8 +132,10 @@ bool ChooseWindowConfig(EGLDisplay display, EGLConfig& config)
 
 void DestroyDevice(RenderDevice* device)
 {
-    if (device->context != EGL_NO_CONTEXT && MakeDeviceCurrent(device)) {
-        DetachDeviceResources(device);
+    // Without its context the names go with the context; the resources are let go either way.
+    const bool current = device->context != EGL_NO_CONTEXT && MakeDeviceCurrent(device);
+    DetachDeviceResources(device, current);
+    if (current) {
         ShutDownDeviceDrawing(device);
         gl.DeleteFramebuffers(2, device->framebuffers);
         gl.DeleteRenderbuffers(2, device->colorBuffers);
