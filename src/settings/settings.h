@@ -17,6 +17,10 @@ struct SaverSettings {
 
 extern SaverSettings Settings;
 
+// The settings key below the current user's root; its values are named "[bTnL]", "[bTime]",
+// "[bFps]", "[Prominent]", "[Light Speed]", "[Num Lights]", "[Color Light]" and "[Version]".
+inline constexpr const char* SettingsKeyPath = "Control Panel\\Desktop\\3D Tavrel Screensaver";
+
 // ARGB masks: white, red, green, blue, yellow, purple, cyan, and cyan again for a random pick
 // that rounds up to 7.
 inline constexpr uint32_t LightColorTable[8] = {
@@ -38,7 +42,12 @@ inline int32_t ActiveSpotCount(uint32_t numLights)
     return numLights <= 3 ? static_cast<int32_t>(numLights) + 1 : 5;
 }
 
-// Overwrites each field that has a value in the store; the others keep what they hold.
+// Overwrites each field that has a four-byte value in the store; the others keep what they
+// hold. Nothing is reported: a store that cannot be reached leaves the record as it was.
+void LoadSettings(SaverSettings& settings);
+// Writes all seven fields as 32-bit values and "[Version]" as the three bytes "1.0".
+void SaveSettings(const SaverSettings& settings);
+
+// The same for the process-wide record.
 void LoadSettings();
-// Writes all seven fields and the version.
 void SaveSettings();

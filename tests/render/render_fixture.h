@@ -11,6 +11,7 @@
 #include "call_log.h"
 #include "fake_clock.h"
 #include "fake_heap.h"
+#include "fake_store.h"
 #include "fake_window.h"
 #include "recording_device.h"
 #include "render/device_lifecycle.h"
@@ -73,6 +74,7 @@ protected:
         FakeWindow = FakeWindowControl{};
         FakeClock = FakeClockControl{};
         FakeHeap.failAfter = -1;
+        ResetFakeStore();
         SeedRanmar(TestSeedIJ, TestSeedKL);
         CallLog.clear();
     }
@@ -105,4 +107,21 @@ protected:
     }
 
     static std::vector<std::string> Misuses() { return CallsStartingWith("MISUSE"); }
+
+    // CallLog with each round trip to the settings store as one entry, "LoadSettings" or
+    // "SaveSettings".
+    static std::vector<std::string> CondensedLog()
+    {
+        std::vector<std::string> condensed;
+        for (const std::string& entry : CallLog) {
+            if (entry.rfind("OpenStoreKey", 0) == 0) {
+                const bool writes = entry.size() >= 7 && entry.compare(entry.size() - 7, 7, "0x20006") == 0;
+                condensed.push_back(writes ? "SaveSettings" : "LoadSettings");
+            } else if (entry.rfind("QueryStoreValue", 0) != 0 &&
+                       entry.rfind("SetStoreValue", 0) != 0 && entry != "CloseStoreKey") {
+                condensed.push_back(entry);
+            }
+        }
+        return condensed;
+    }
 };

@@ -1,0 +1,8 @@
+// The saver's own window in Saver and Preview mode.
+#pragma once
+
+#include <cstdint>
+
+// Runs the saver until its window closes; the value carried by the quit message, 0 when the
+// window cannot be created. parentWindow owns the full-screen window, or holds the preview.
+uint32_t RunSaverWindow(uint32_t parentWindow);

@@ -1,0 +1,26 @@
+// What a Linux host needs from the OpenGL back end beyond render/device.h.
+//
+// Without a window (focus and device window 0) a device draws into an offscreen back buffer of
+// the requested size and Present only flips it; the host reads the presented frame back. With
+// an X11 connection given before CreateRenderSystem, a device made for a window also shows
+// each presented frame in that window.
+#pragma once
+
+#include <cstdint>
+
+#include "render/device.h"
+
+// There is no monitor to ask, so the host says what the screen is: the one mode that adapter 0
+// reports (GetAdapterDisplayMode, and EnumAdapterModes index 0). Until set: 1280 x 800,
+// X8R8G8B8, 60 Hz. A zero width or height is ignored.
+void SetGlAdapterDisplayMode(const DisplayMode& mode);
+
+// The X11 Display* whose windows devices may draw into, or null for offscreen only. Read by
+// CreateRenderSystem; the connection must outlive the render system.
+void SetGlNativeDisplay(void* x11Display);
+
+// Copies the last presented frame (black before the first Present): back-buffer height rows,
+// top row first, pitch bytes apart; each pixel 4 bytes in the order red, green, blue, alpha
+// (alpha 255 for a back buffer without alpha). pitch must be at least 4 * width and a multiple
+// of 4. Not for the per-frame path of a saver: it waits for the frame to finish.
+RenderResult ReadPresentedFrame(RenderDevice* device, uint8_t* pixels, int32_t pitch);

@@ -1,0 +1,151 @@
+#include "gl_test_support.h"
+
+#include <dlfcn.h>
+#include <link.h>
+
+#include <cstring>
+
+PresentParameters SaverPresentParameters(uint32_t width, uint32_t height)
+{
+    PresentParameters params{};
+    params.backBufferWidth = width;
+    params.backBufferHeight = height;
+    params.backBufferFormat = FormatX8R8G8B8;
+    params.backBufferCount = 2;
+    params.swapEffect = SwapEffectFlip;
+    params.enableAutoDepthStencil = 1;
+    params.autoDepthStencilFormat = FormatD16;
+    params.fullScreenRefreshRateInHz = 60;
+    return params;
+}
+
+namespace {
+
+int PinLibrary(dl_phdr_info* info, size_t, void*)
+{
+    if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
+        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Mesa's driver is unloaded when the last display is terminated, and what it still held then
+// would show as leaks from an unknown module. Pinning the libraries loaded so far keeps that
+// memory reachable; leaks of ours are still reported.
+void PinLoadedLibraries()
+{
+    static bool pinned = false;
+    if (!pinned) dl_iterate_phdr(PinLibrary, nullptr);
+    pinned = true;
+}
+
+void GlDeviceTest::SetUp()
+{
+    system = CreateRenderSystem(RenderSdkVersion);
+    ASSERT_NE(system, nullptr);
+    ASSERT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateHardwareVertexProcessing,
+                           SaverPresentParameters(Width, Height), device),
+              RenderOk);
+    ASSERT_NE(device, nullptr);
+    PinLoadedLibraries();
+    ASSERT_EQ(CreateVertexBuffer(device, 6 * 24, UsageWriteOnly, VertexFormatXyzRhwTex1,
+                                 PoolManaged, screenQuad),
+              RenderOk);
+    ASSERT_EQ(CreateVertexBuffer(device, 6 * 20, UsageWriteOnly, VertexFormatXyzTex1, PoolManaged,
+                                 worldQuad),
+              RenderOk);
+    frame.assign(static_cast<size_t>(Width) * Height * 4, 0);
+    SetRenderState(device, RenderStateType::CullMode, CullNone);
+    SetRenderState(device, RenderStateType::ZEnable, ZBufferFalse);
+    SetRenderState(device, RenderStateType::Lighting, 0);
+}
+
+void GlDeviceTest::TearDown()
+{
+    for (RenderTexture*& texture : textures) ReleaseHandle(texture);
+    ReleaseHandle(screenQuad);
+    ReleaseHandle(worldQuad);
+    ReleaseHandle(device);
+    ReleaseHandle(system);
+}
+
+void GlDeviceTest::PresentAndRead()
+{
+    ASSERT_EQ(Present(device), RenderOk);
+    ASSERT_EQ(ReadPresentedFrame(device, frame.data(), Width * 4), RenderOk);
+}
+
+Rgba GlDeviceTest::Pixel(int32_t x, int32_t y) const
+{
+    const uint8_t* p = frame.data() + (static_cast<size_t>(y) * Width + x) * 4;
+    return Rgba{p[0], p[1], p[2], p[3]};
+}
+
+RenderTexture* GlDeviceTest::MakeTexture(uint32_t width, uint32_t height,
+                                         const std::vector<uint32_t>& texels)
+{
+    RenderTexture* texture = nullptr;
+    EXPECT_EQ(
+        CreateTexture(device, width, height, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
+        RenderOk);
+    if (texture == nullptr) return nullptr;
+    textures.push_back(texture);
+    LockedRect locked{};
+    EXPECT_EQ(LockRect(texture, 0, locked, nullptr, LockDiscard), RenderOk);
+    EXPECT_GE(locked.pitch, static_cast<int32_t>(width * 4));
+    for (uint32_t y = 0; y < height; ++y) {
+        std::memcpy(static_cast<uint8_t*>(locked.bits) + static_cast<size_t>(y) * locked.pitch,
+                    texels.data() + static_cast<size_t>(y) * width, width * 4);
+    }
+    EXPECT_EQ(UnlockRect(texture, 0), RenderOk);
+    return texture;
+}
+
+void GlDeviceTest::DrawScreenQuad(RenderTexture* texture, float x0, float y0, float x1, float y1,
+                                  float u0, float v0, float u1, float v1, float z)
+{
+    const float vertices[6][6] = {
+        {x0, y1, z, 1.0f, u0, v1}, {x0, y0, z, 1.0f, u0, v0}, {x1, y1, z, 1.0f, u1, v1},
+        {x1, y0, z, 1.0f, u1, v0}, {x1, y1, z, 1.0f, u1, v1}, {x0, y0, z, 1.0f, u0, v0},
+    };
+    uint8_t* data = nullptr;
+    ASSERT_EQ(LockVertexBuffer(screenQuad, 0, 0, data, LockNone), RenderOk);
+    std::memcpy(data, vertices, sizeof vertices);
+    ASSERT_EQ(UnlockVertexBuffer(screenQuad), RenderOk);
+    SetVertexShader(device, VertexFormatXyzRhwTex1);
+    SetStreamSource(device, 0, screenQuad, 24);
+    SetTexture(device, 0, texture);
+    ASSERT_EQ(DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2), RenderOk);
+}
+
+void GlDeviceTest::DrawWorldQuad(RenderTexture* texture, float left, float bottom, float right,
+                                 float top, float z)
+{
+    const float vertices[6][5] = {
+        {left, bottom, z, 0.0f, 1.0f}, {left, top, z, 0.0f, 0.0f},  {right, top, z, 1.0f, 0.0f},
+        {left, bottom, z, 0.0f, 1.0f}, {right, top, z, 1.0f, 0.0f}, {right, bottom, z, 1.0f, 1.0f},
+    };
+    uint8_t* data = nullptr;
+    ASSERT_EQ(LockVertexBuffer(worldQuad, 0, 0, data, LockNone), RenderOk);
+    std::memcpy(data, vertices, sizeof vertices);
+    ASSERT_EQ(UnlockVertexBuffer(worldQuad), RenderOk);
+    SetVertexShader(device, VertexFormatXyzTex1);
+    SetStreamSource(device, 0, worldQuad, 20);
+    SetTexture(device, 0, texture);
+    ASSERT_EQ(DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2), RenderOk);
+}
+
+void GlDeviceTest::SetFilter(uint32_t filter)
+{
+    SetTextureStageState(device, 0, TextureStageStateType::MagFilter, filter);
+    SetTextureStageState(device, 0, TextureStageStateType::MinFilter, filter);
+}
+
+void GlDeviceTest::EnableSourceAlphaBlending()
+{
+    SetRenderState(device, RenderStateType::AlphaBlendEnable, 1);
+    SetRenderState(device, RenderStateType::SrcBlend, BlendSrcAlpha);
+    SetRenderState(device, RenderStateType::DestBlend, BlendInvSrcAlpha);
+}
