@@ -228,6 +228,32 @@ void BM_FiveSpotTick(benchmark::State& state)
     ShutDownRenderer();
 }
 
+// The five fills of a tick alone, at the windows the spots stand over after the tick benchmark's
+// setup, into five buffers of their own: what UpdateFrame costs beyond this is the motion, the
+// quad uploads and the recording device (its log off).
+void BM_FiveSpotFills(benchmark::State& state)
+{
+    const Surface& s = TheSurface();
+    float worldWidth, worldHeight, extent;
+    FitWorldToScreen(ScreenWidth, ScreenHeight, worldWidth, worldHeight, extent);
+    SpotPlacement places[LightSpotCount];
+    for (int k = 0; k < LightSpotCount; ++k) {
+        const LightSpot& spot = LightSpots[k];
+        places[k] = PlaceLightSpot(static_cast<float>(k) * 25.0f, spot.freqX, spot.freqY,
+                                   ScreenWidth, ScreenHeight, worldWidth, worldHeight, extent);
+    }
+    std::vector<uint8_t> texels(LightSpotCount * 256 * 1024);
+    for (auto _ : state) {
+        for (int k = 0; k < LightSpotCount; ++k) {
+            FillSpotTexture(s.normals.data(), ScreenWidth, places[k].row0, places[k].col0,
+                            s.falloff.data(), 0xFFFFFFFFu, texels.data() + k * 256 * 1024, 1024);
+        }
+        benchmark::DoNotOptimize(texels.data());
+        benchmark::ClobberMemory();
+    }
+    ReportTexels(state, LightSpotCount * SpotTexels);
+}
+
 // Streams the same bytes as a fill (the window's normals and the table in, the texels out)
 // with next to no arithmetic: the floor that memory puts under any fill.
 __attribute__((target("avx2"))) void BM_MemoryFloor(benchmark::State& state)
@@ -278,6 +304,8 @@ BENCHMARK_CAPTURE(BM_FillSpotKernel, avx2, SpotFillKernel::Avx2)
 BENCHMARK_CAPTURE(BM_FillSpotKernel, avx512, SpotFillKernel::Avx512)
     ->Name("FillSpot/avx512")->Apply(Configure);
 BENCHMARK(BM_MemoryFloor)->Name("FillSpot/memory-floor")->Apply(Configure);
+BENCHMARK(BM_FiveSpotFills)->Name("FiveSpotTick/fills-only")->Unit(benchmark::kMicrosecond)
+    ->Apply(Configure);
 BENCHMARK(BM_FiveSpotTick)->Name("FiveSpotTick/update")->Unit(benchmark::kMicrosecond)
     ->Apply(Configure);
 
