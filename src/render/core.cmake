@@ -6,4 +6,5 @@ target_sources(tavrel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/glyph_table.cpp
     ${CMAKE_CURRENT_LIST_DIR}/light_spots.cpp
     ${CMAKE_CURRENT_LIST_DIR}/scene.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/spot_fill.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/spot_fill.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/text_overlay.cpp)

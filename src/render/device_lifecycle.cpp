@@ -3,6 +3,7 @@
 #include "host/window_services.h"
 #include "render/light_spots.h"
 #include "render/scene.h"
+#include "render/text_overlay.h"
 #include "settings/settings.h"
 #include "support/heap.h"
 #include "surface/falloff_table.h"
@@ -107,7 +108,7 @@ void CreateRenderDevice(NativeWindow window, int32_t previewFlag)
 
 void ReleaseSceneResources()
 {
-    // Overlay hook: ReleaseHandle(TextVertexBuffer) belongs here, before the font texture.
+    ReleaseHandle(TextVertexBuffer);
     ReleaseHandle(FontTexture);
     for (LightSpot& spot : LightSpots) {
         ReleaseHandle(spot.vertexBuffer);

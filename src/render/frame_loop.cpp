@@ -7,6 +7,7 @@
 #include "render/device_lifecycle.h"
 #include "render/frame_clock.h"
 #include "render/scene.h"
+#include "render/text_overlay.h"
 #include "settings/settings.h"
 #include "surface/falloff_table.h"
 #include "surface/height_field.h"
@@ -70,7 +71,7 @@ void UpdateFrame()
     TickFrameClock();
     // elapsed keeps the unscaled sum; only this tick's step follows the light speed.
     Clock.frameTime *= static_cast<float>(Settings.LightSpeed) * 0.01f + 0.25f;
-    // Overlay hook: RefreshOverlayText(Clock.elapsed, Clock.fps) belongs here.
+    RefreshOverlayText(Clock.elapsed, Clock.fps);
     const int32_t activeSpots = ActiveSpotCount(Settings.NumLights);
     for (int32_t k = 0; k < activeSpots; ++k) UpdateLightSpot(LightSpots[k], SpotColors[k]);
 }
@@ -90,7 +91,7 @@ void DrawFrame()
         SetTexture(device, 0, spot.texture);
         DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2);
     }
-    // Overlay hook: DrawOverlay() belongs here, over the spots.
+    DrawOverlay();
     EndScene(device);
     Present(device);
 }

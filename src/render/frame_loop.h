@@ -8,10 +8,12 @@
 // The timer handler: nothing at all while there is no device (the password dialog is up, or a
 // rebuild failed), so the clock is not advanced either.
 void OnFrameTick();
-// Advances the clock, scales its frame time by the light speed, updates the active spots.
+// Advances the clock, scales its frame time by the light speed, refreshes the overlay texts,
+// updates the active spots.
 void UpdateFrame();
 // Moves the spot along its path, uploads its quad and refills its texture with colorMask.
 // A spot without a vertex buffer or texture, or whose lock fails, skips that upload.
 void UpdateLightSpot(LightSpot& spot, uint32_t colorMask);
-// Clears, draws every spot that has its quad and texture, and presents; a lost device skips it.
+// Clears, draws every spot that has its quad and texture and the overlay over them, and
+// presents; a lost device skips it.
 void DrawFrame();

@@ -5,6 +5,7 @@
 
 #include "render/device_lifecycle.h"
 #include "render/frame_clock.h"
+#include "render/text_overlay.h"
 #include "settings/settings.h"
 #include "support/heap.h"
 #include "support/ranmar.h"
@@ -128,7 +129,7 @@ void ApplyRenderStates()
     SetRenderState(SaverDevice, RenderStateType::AlphaBlendEnable, 1);
     SetRenderState(SaverDevice, RenderStateType::SrcBlend, BlendSrcAlpha);
     SetRenderState(SaverDevice, RenderStateType::DestBlend, BlendInvSrcAlpha);
-    // Overlay hook: CreateFontTexture(FontTint, FontTexture) belongs here, last.
+    CreateFontTexture(FontTint, FontTexture);
 }
 
 void SetupScene()

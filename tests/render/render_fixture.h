@@ -19,6 +19,7 @@
 #include "render/frame_loop.h"
 #include "render/light_spots.h"
 #include "render/scene.h"
+#include "render/text_overlay.h"
 #include "settings/settings.h"
 #include "support/heap.h"
 #include "support/ranmar.h"
@@ -47,6 +48,9 @@ protected:
         SaverDevice = nullptr;
         SaverRenderSystem = nullptr;
         FontTexture = nullptr;
+        TextVertexBuffer = nullptr;
+        FpsText[0] = ClockText[0] = DateText[0] = '\0';
+        LastFpsSecond = 0;
         const LightSpot fresh[LightSpotCount] = {
             {0.0f, 0.6f, 0.91f, 0.63f, 0.0f, 0.0f, nullptr, nullptr},
             {0.0f, 0.7f, 0.61f, 1.12f, 0.0f, 0.0f, nullptr, nullptr},

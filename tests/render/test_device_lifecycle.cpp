@@ -102,15 +102,14 @@ TEST_F(DeviceLifecycleTest, CloseReleasesEverythingInItsOrderOnce)
     UseFlatDesktop(640, 480);
     Settings.NumLights = 1;
     StartSaver();
-    CreateTexture(SaverDevice, 256, 256, 1, 0, FormatA4R4G4B4, PoolManaged, FontTexture);
     Settings.LightSpeed = 77;  // changed since the start: the close stores it
     CallLog.clear();
 
     ReleaseSceneResources();
     ShutDownRenderer();
     const std::vector<std::string> expected = {
-        "Release texture3", "Release buffer1", "Release texture1", "Release buffer2",
-        "Release texture2", "SaveSettings", "FreeAllocation 307200", "FreeAllocation 3686400",
+        "Release buffer3", "Release texture3", "Release buffer1", "Release texture1",
+        "Release buffer2", "Release texture2", "SaveSettings", "FreeAllocation 307200", "FreeAllocation 3686400",
         "FreeAllocation 786432", "Release device1", "Release system1"};
     EXPECT_EQ(CondensedLog(), expected);
     const FakeStoreValue* speed = FindFakeValue(SettingsKeyPath, "[Light Speed]");
@@ -121,6 +120,7 @@ TEST_F(DeviceLifecycleTest, CloseReleasesEverythingInItsOrderOnce)
     EXPECT_EQ(NormalField, nullptr);
     EXPECT_EQ(FalloffTable, nullptr);
     EXPECT_EQ(FontTexture, nullptr);
+    EXPECT_EQ(TextVertexBuffer, nullptr);
 
     // Everything is gone: a second round releases nothing.
     CallLog.clear();
@@ -135,6 +135,7 @@ TEST_F(DeviceLifecycleTest, SuspendGivesUpTheDeviceAndKeepsTheRest)
     StartSaver();
     SuspendRenderer(TestWindow);
     const std::vector<std::string> expected = {
+        "Release buffer4", "Release texture4",  // the text buffer and the font texture
         "Release buffer1", "Release texture1", "Release buffer2", "Release texture2",
         "Release buffer3", "Release texture3", "Release device1",
         "ShowWindowRestoredThenMaximized 77"};
@@ -171,8 +172,10 @@ TEST_F(DeviceLifecycleTest, ResumeMakesTheSameDeviceAndANewScene)
     ASSERT_GE(log.size(), 3u);
     EXPECT_EQ(log[0], "CreateDevice system1 0 1 77 0x20 -> device2");
     EXPECT_EQ(log[1], "LoadSettings");
-    EXPECT_EQ(log[2], "CreateVertexBuffer device2 120 0x8 0x102 1 -> buffer4");
-    EXPECT_EQ(CallsStartingWith("CreateTexture").size(), 5u);
+    EXPECT_EQ(log[2], "CreateVertexBuffer device2 120 0x8 0x102 1 -> buffer5");
+    EXPECT_EQ(CallsStartingWith("CreateTexture").size(), 6u);  // five spots and the font
+    EXPECT_NE(FontTexture, nullptr);
+    EXPECT_NE(TextVertexBuffer, nullptr);
     EXPECT_TRUE(CallsStartingWith("EnumAdapterModes").empty());
     EXPECT_EQ(std::memcmp(&RecordingDevice.lastPresentParameters, &first, sizeof first), 0);
     EXPECT_EQ(RecordingDevice.lastPresentParameters.fullScreenRefreshRateInHz, 75u);

@@ -22,6 +22,32 @@ std::vector<uint8_t> TextureBytes(const LightSpot& spot, int32_t& pitch)
     return std::vector<uint8_t>(bytes, bytes + static_cast<size_t>(pitch) * 256);
 }
 
+// The calls of the spots alone, without the overlay's: its lines use their own buffer and
+// draw more than two triangles.
+std::vector<std::string> SpotCalls(const std::string& prefix)
+{
+    std::vector<std::string> calls;
+    const std::string textBuffer = HandleName(TextVertexBuffer);
+    for (const std::string& entry : CallsStartingWith(prefix)) {
+        const bool overlay = entry.find(textBuffer + " ") != std::string::npos ||
+                             entry.ends_with(" " + textBuffer) ||
+                             (entry.rfind("DrawPrimitive", 0) == 0 && !entry.ends_with(" 0 2"));
+        if (!overlay) calls.push_back(entry);
+    }
+    return calls;
+}
+
+// The calls of one overlay line of `glyphs` characters into buffer `buffer`.
+std::vector<std::string> OverlayLineCalls(const std::string& buffer, size_t glyphs)
+{
+    return {"SetRenderState device1 22 1",  "SetStreamSource device1 0 " + buffer + " 24",
+            "SetVertexShader device1 0x104", "SetPixelShader device1 0",
+            "GetViewport device1",          "SetRenderState device1 27 1",
+            "SetRenderState device1 19 5",  "SetRenderState device1 20 6",
+            "Lock " + buffer + " 0 9216 0x0", "Unlock " + buffer,
+            "DrawPrimitive device1 4 0 " + std::to_string(2 * glyphs)};
+}
+
 // Something like a desktop: bright window frames and text-like stripes on a dark ground.
 uint8_t DesktopPattern(int32_t x, int32_t y)
 {
@@ -103,7 +129,7 @@ TEST_F(FrameLoopTest, ATickMovesUploadsFillsAndDrawsEachActiveSpot)
 
     const float frameTime = 0.028f * 0.75f;
     EXPECT_FLOAT_EQ(Clock.frameTime, frameTime);
-    const std::vector<std::string> expected = {
+    std::vector<std::string> expected = {
         "Lock buffer1 0 0 0x0", "Unlock buffer1", "LockRect texture1 0 0x2000",
         "UnlockRect texture1 0",
         "Lock buffer2 0 0 0x0", "Unlock buffer2", "LockRect texture2 0 0x2000",
@@ -118,7 +144,16 @@ TEST_F(FrameLoopTest, ATickMovesUploadsFillsAndDrawsEachActiveSpot)
         "DrawPrimitive device1 4 0 2",
         "SetStreamSource device1 0 buffer3 20", "SetTexture device1 0 texture3",
         "DrawPrimitive device1 4 0 2",
-        "EndScene device1", "Present device1"};
+        // Over the spots, the overlay: the clock and the date (bTime is on by default), and
+        // the caption, from the local time 10:05:07 on 6 December 2026.
+        "SetTexture device1 0 texture4"};
+    for (const size_t glyphs : {std::strlen("10 : 05"), std::strlen("Dec 6, 2026"),
+                                std::strlen(CreditCaption)}) {
+        const std::vector<std::string> line = OverlayLineCalls("buffer4", glyphs);
+        expected.insert(expected.end(), line.begin(), line.end());
+    }
+    expected.push_back("EndScene device1");
+    expected.push_back("Present device1");
     EXPECT_EQ(CallLog, expected);
 
     for (int k = 0; k < 3; ++k) {
@@ -145,7 +180,22 @@ TEST_F(FrameLoopTest, ATickMovesUploadsFillsAndDrawsEachActiveSpot)
                                  SpotColors[k], literal.data(), pitch);
         EXPECT_EQ(texels, literal);
     }
-    EXPECT_EQ(RecordingDevice.liveObjects, 8);  // system, device, three buffers and textures
+    // System, device, three spot buffers and textures, the font texture and the text buffer.
+    EXPECT_EQ(RecordingDevice.liveObjects, 10);
+}
+
+TEST_F(FrameLoopTest, TheOverlayTextsFollowTheTickJustTaken)
+{
+    UseFlatDesktop(300, 300);
+    Settings.bFps = 1;
+    StartSaver();
+    FakeClock.localTime = LocalTime{2026, 9, 30, 9, 7, 2};
+    FakeClock.counter += 600;  // the running time passes half a second in this very tick
+    OnFrameTick();
+    EXPECT_EQ(std::string(FpsText), "Fps " + std::to_string(std::lrint(Clock.fps)));
+    EXPECT_STREQ(ClockText, "09 | 07");
+    EXPECT_STREQ(DateText, "Sep 30, 2026");
+    EXPECT_EQ(CallsStartingWith("Lock " + HandleName(TextVertexBuffer)).size(), 4u);
 }
 
 TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsMoveAndDraw)
@@ -159,7 +209,7 @@ TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsMoveAndDraw)
         StartSaver();
         OnFrameTick();
         EXPECT_EQ(CallsStartingWith("LockRect").size(), c.spots) << c.numLights;
-        EXPECT_EQ(CallsStartingWith("DrawPrimitive").size(), c.spots) << c.numLights;
+        EXPECT_EQ(SpotCalls("DrawPrimitive").size(), c.spots) << c.numLights;
     }
 }
 
@@ -234,12 +284,12 @@ TEST_F(FrameLoopTest, ASpotWithoutItsResourcesIsSkippedNotWrittenThrough)
     ASSERT_EQ(LightSpots[1].vertexBuffer, nullptr);
     ASSERT_EQ(LightSpots[2].texture, nullptr);
     OnFrameTick();
-    EXPECT_EQ(CallsStartingWith("Lock ").size(), 3u);
+    EXPECT_EQ(SpotCalls("Lock ").size(), 3u);
     EXPECT_EQ(CallsStartingWith("LockRect").size(), 3u);
-    const std::vector<std::string> drawn = CallsStartingWith("SetStreamSource");
+    const std::vector<std::string> drawn = SpotCalls("SetStreamSource");
     EXPECT_EQ(drawn, (std::vector<std::string>{"SetStreamSource device1 0 buffer1 20",
                                                "SetStreamSource device1 0 buffer3 20"}));
-    EXPECT_EQ(CallsStartingWith("DrawPrimitive").size(), 2u);
+    EXPECT_EQ(SpotCalls("DrawPrimitive").size(), 2u);
     EXPECT_TRUE(Misuses().empty());
 }
 
@@ -247,10 +297,11 @@ TEST_F(FrameLoopTest, AFailedLockSkipsThatUploadOnly)
 {
     UseFlatDesktop(300, 300);
     StartSaver();
-    RecordingDevice.failLock = {0};     // spot 0's quad, this tick
-    RecordingDevice.failLockRect = {1}; // spot 1's texture
+    // Counted from the reset: scene setup locked the font texture once.
+    RecordingDevice.failLock = {RecordingDevice.lockCalls};              // spot 0's quad
+    RecordingDevice.failLockRect = {RecordingDevice.lockRectCalls + 1};  // spot 1's texture
     OnFrameTick();
-    EXPECT_EQ(CallsStartingWith("Unlock ").size(), 2u);
+    EXPECT_EQ(SpotCalls("Unlock ").size(), 2u);
     EXPECT_EQ(CallsStartingWith("UnlockRect").size(), 2u);
     EXPECT_EQ(QuadOf(LightSpots[0])[2].x, 0.0f);  // never written
     EXPECT_NE(QuadOf(LightSpots[1])[2].x, 0.0f);

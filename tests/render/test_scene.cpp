@@ -25,6 +25,10 @@ TEST_F(SceneTest, EachActiveSpotGetsAQuadATextureAndARandomPhase)
             expected.push_back("CreateTexture device1 256 256 1 0x0 21 1 -> texture" +
                                std::to_string(k));
         }
+        // Then the overlay's font texture and text buffer.
+        const std::string next = std::to_string(c.spots + 1);
+        expected.push_back("CreateTexture device1 256 256 1 0x0 26 1 -> texture" + next);
+        expected.push_back("CreateVertexBuffer device1 9216 0x0 0x104 1 -> buffer" + next);
         EXPECT_EQ(CallsStartingWith("Create"), expected) << c.numLights;
         for (int k = 0; k < LightSpotCount; ++k) {
             const LightSpot& spot = LightSpots[k];
@@ -141,7 +145,9 @@ TEST_F(SceneTest, RenderStatesCameraAndMaterial)
         "SetRenderState device1 139 16777215", "SetTextureStageState device1 0 18 0",
         "SetTextureStageState device1 0 16 2", "SetTextureStageState device1 0 17 2",
         "SetMaterial device1", "SetRenderState device1 27 1", "SetRenderState device1 19 5",
-        "SetRenderState device1 20 6"};
+        "SetRenderState device1 20 6",
+        // Last, the font texture is filled.
+        "LockRect texture4 0 0x0", "UnlockRect texture4 0"};
     EXPECT_EQ(states, expected);
 
     Matrix4 identity, view, projection;
@@ -183,7 +189,9 @@ TEST_F(SceneTest, EverySetupRestartsTheClockAndRebuildsTheFields)
     SetupScene();
     EXPECT_EQ(Clock.lastCount, 20000);
     EXPECT_EQ(Clock.elapsed, 0.0f);
+    // The font's pixel buffer, then the old fields.
     EXPECT_EQ(CallsStartingWith("FreeAllocation"),
-              (std::vector<std::string>{"FreeAllocation 3686400", "FreeAllocation 786432"}));
+              (std::vector<std::string>{"FreeAllocation 262144", "FreeAllocation 3686400",
+                                        "FreeAllocation 786432"}));
     EXPECT_EQ(NormalField[10 * 640 + 50].z, -1.0f);
 }
