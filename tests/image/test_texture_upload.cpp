@@ -136,20 +136,6 @@ TEST_F(TextureUploadTest, RowsComeOutUprightAtTheLocksPitch)
     }
 }
 
-TEST_F(TextureUploadTest, TheTopLeftTexelIsTheFirstPixelOfTheBitmapsLastRow)
-{
-    MakeBitmap(256, 256, [](int32_t c, int32_t r) {
-        return r == 255 && c == 0 ? 0xFF808080u : 0x0F0F0F0Fu;
-    });
-    ASSERT_EQ(UploadBitmapToTexture(device, bitmap, FormatA4R4G4B4, texture), UploadOk);
-    int32_t pitch = 0;
-    const uint8_t* texels = TextureMemory(texture, pitch);
-    ASSERT_EQ(pitch, 512);
-    EXPECT_EQ(texels[0] | texels[1] << 8, 0xF888);
-    EXPECT_EQ(texels[2] | texels[3] << 8, 0x0000);
-    EXPECT_EQ(texels[255 * 512] | texels[255 * 512 + 1] << 8, 0x0000);
-}
-
 TEST_F(TextureUploadTest, RefusalsComeInTheirOrderAndLeaveNoTextureBehind)
 {
     MakeBitmap(4, 4, [](int32_t, int32_t) { return 0xFFFFFFFFu; });

@@ -90,29 +90,3 @@ TEST_F(OverlayGlTest, TheCaptionIsDrawnAtTheBottomLeftInTheTint)
     EXPECT_LE(brightest, 0xCC);
     EXPECT_LT(leftmost, 4);  // from the left edge: "T" starts its cell's ink at once
 }
-
-TEST_F(OverlayGlTest, TheClockDateAndRateLinesStackAtTheTopLeft)
-{
-    Settings.bTime = 1;
-    Settings.bFps = 1;
-    RefreshOverlayText(1.0f, 60.0f);
-    DrawOverlayFrame();
-
-    // Rows with ink in the top band: the clock from 0, the date from 0.027, the rate from
-    // 0.054 of the height, with blank rows between them.
-    std::vector<bool> rowLit(Height, false);
-    for (int32_t y = 0; y < Height; ++y) {
-        for (int32_t x = 0; x < Width; ++x) rowLit[y] = rowLit[y] || IsLit(Pixel(x, y));
-    }
-    const auto anyIn = [&](float from, float to) {
-        for (int32_t y = static_cast<int32_t>(std::ceil(from)); y < to; ++y) {
-            if (rowLit[y]) return true;
-        }
-        return false;
-    };
-    const float unit = Height / 29.0f;
-    EXPECT_TRUE(anyIn(0.0f, 0.02f * unit * 39.0f));
-    EXPECT_TRUE(anyIn(0.027f * Height, 0.027f * Height + 0.017f * unit * 39.0f));
-    EXPECT_TRUE(anyIn(0.054f * Height, 0.054f * Height + 0.017f * unit * 39.0f));
-    EXPECT_FALSE(anyIn(0.054f * Height + 0.017f * unit * 39.0f + 1, 0.96f * Height - 1));
-}

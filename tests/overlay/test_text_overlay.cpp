@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstring>
@@ -71,28 +70,6 @@ float LineEnd()
 }
 
 }  // namespace
-
-TEST_F(OverlayTest, SceneSetupMakesTheFontTextureAndTheBufferLast)
-{
-    UseFlatDesktop(300, 300);
-    Settings.NumLights = 0;
-    CreateRenderDevice(TestWindow, 0);
-    CallLog.clear();
-    SetupScene();
-    const std::vector<std::string> created = CallsStartingWith("Create");
-    EXPECT_EQ(created, (std::vector<std::string>{
-                           "CreateVertexBuffer device1 120 0x8 0x102 1 -> buffer1",
-                           "CreateTexture device1 256 256 1 0x0 21 1 -> texture1",
-                           "CreateTexture device1 256 256 1 0x0 26 1 -> texture2",
-                           "CreateVertexBuffer device1 9216 0x0 0x104 1 -> buffer2"}));
-    // After the blend states, and the texture filled and unlocked before the buffer is made.
-    const auto at = [](const std::string& entry) {
-        return std::find(CallLog.begin(), CallLog.end(), entry) - CallLog.begin();
-    };
-    EXPECT_LT(at("SetRenderState device1 20 6"), at(created[2]));
-    EXPECT_LT(at("UnlockRect texture2 0"), at(created[3]));
-    EXPECT_EQ(FakeHeap.liveBlocks, 3);  // height field, normal field, falloff table: no more
-}
 
 TEST_F(OverlayTest, TheFontTextureTakesAlphaFromTheGreyAndColourFromTheTint)
 {
