@@ -33,9 +33,13 @@ std::string Outcome(const char* name, const char* value,
     return p.ok ? field(p.options) : "error";
 }
 
-std::string Lights(const HackOptions& o) { return o.numLights ? std::to_string(*o.numLights) : "-"; }
-std::string Speed(const HackOptions& o) { return o.lightSpeed ? std::to_string(*o.lightSpeed) : "-"; }
-std::string Color(const HackOptions& o) { return o.colorLight ? std::to_string(*o.colorLight) : "-"; }
+std::string Text(const std::optional<uint32_t>& value)
+{
+    return value ? std::to_string(*value) : "-";
+}
+std::string Lights(const HackOptions& o) { return Text(o.numLights); }
+std::string Speed(const HackOptions& o) { return Text(o.lightSpeed); }
+std::string Color(const HackOptions& o) { return Text(o.colorLight); }
 std::string Frames(const HackOptions& o) { return std::to_string(o.frames); }
 std::string FrameTime(const HackOptions& o)
 {
