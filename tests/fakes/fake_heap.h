@@ -1,4 +1,5 @@
 // Heap for unit tests: real zero-filled memory, with a switch to refuse allocations.
+// FreeAllocation logs "FreeAllocation <bytes>" into CallLog.
 #pragma once
 
 #include <cstddef>

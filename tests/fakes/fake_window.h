@@ -1,0 +1,16 @@
+// Fake of host/window_services.h: every call goes into CallLog, e.g.
+//   "GetWindowClientSize 77"  "ShowErrorMessage 77 Error: CreateDevice FAILED"
+//   "SendDestroyMessage 77"   "PostDestroyMessage 77"   "PostQuit 0"
+//   "ShowWindowRestoredThenMaximized 77"
+#pragma once
+
+#include <cstdint>
+
+#include "host/window_services.h"
+
+struct FakeWindowControl {
+    int32_t clientWidth = 1024;
+    int32_t clientHeight = 768;
+};
+
+extern FakeWindowControl FakeWindow;

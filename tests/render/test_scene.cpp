@@ -1,0 +1,189 @@
+#include <cmath>
+#include <cstring>
+#include <map>
+
+#include "render_fixture.h"
+
+using SceneTest = RendererTest;
+
+TEST_F(SceneTest, EachActiveSpotGetsAQuadATextureAndARandomPhase)
+{
+    const struct { uint32_t numLights; int spots; } cases[] = {{0, 1}, {2, 3}, {4, 5}, {9, 5}};
+    for (const auto& c : cases) {
+        ResetAll();
+        UseFlatDesktop(300, 300);
+        Settings.NumLights = c.numLights;
+        CreateRenderDevice(TestWindow, 0);
+        CallLog.clear();
+        Ranmar expectedRandom = RandomGenerator;
+        SetupScene();
+
+        std::vector<std::string> expected;
+        for (int k = 1; k <= c.spots; ++k) {
+            expected.push_back("CreateVertexBuffer device1 120 0x8 0x102 1 -> buffer" +
+                               std::to_string(k));
+            expected.push_back("CreateTexture device1 256 256 1 0x0 21 1 -> texture" +
+                               std::to_string(k));
+        }
+        EXPECT_EQ(CallsStartingWith("Create"), expected) << c.numLights;
+        for (int k = 0; k < LightSpotCount; ++k) {
+            const LightSpot& spot = LightSpots[k];
+            if (k < c.spots) {
+                EXPECT_EQ(spot.phase, NextUniform(expectedRandom) * 127.0f);
+                EXPECT_LT(spot.phase, 127.0f);
+                EXPECT_NE(spot.texture, nullptr);
+            } else {
+                EXPECT_EQ(spot.vertexBuffer, nullptr);
+                EXPECT_EQ(spot.texture, nullptr);
+                EXPECT_EQ(spot.phase, 0.0f);
+            }
+        }
+    }
+}
+
+TEST_F(SceneTest, TheWorldFitsTheScreensAspect)
+{
+    const struct { int32_t w, h; float worldWidth, worldHeight, extent; } cases[] = {
+        {1024, 768, 4.0f, 3.0f, 1.0f},   {1280, 1024, 3.75f, 3.0f, 0.75f},
+        {800, 600, 4.0f, 3.0f, 1.28f},   {1024, 1024, 3.0f, 3.0f, 0.75f},
+        {768, 1024, 4.0f, 5.3333335f, 1.3333334f}, {1680, 1050, 4.8f, 3.0f, 256.0f / 350.0f}};
+    for (const auto& c : cases) {
+        float worldWidth = 0, worldHeight = 0, extent = 0;
+        FitWorldToScreen(c.w, c.h, worldWidth, worldHeight, extent);
+        EXPECT_FLOAT_EQ(worldWidth, c.worldWidth) << c.w << "x" << c.h;
+        EXPECT_FLOAT_EQ(worldHeight, c.worldHeight) << c.w << "x" << c.h;
+        EXPECT_FLOAT_EQ(extent, c.extent) << c.w << "x" << c.h;
+    }
+    float worldWidth = 0, worldHeight = 0, extent = 1;
+    FitWorldToScreen(0, 0, worldWidth, worldHeight, extent);
+    EXPECT_EQ(worldWidth, 4.0f);
+    EXPECT_EQ(worldHeight, 3.0f);
+    EXPECT_EQ(extent, 0.0f);
+}
+
+TEST_F(SceneTest, PreviewTakesTheAspectFromItsWindowAndTheWorldFromTheDesktop)
+{
+    UseFlatDesktop(768, 1024);
+    FakeWindow.clientWidth = 152;
+    FakeWindow.clientHeight = 112;
+    StartSaver(1);
+    EXPECT_FLOAT_EQ(WorldWidth, 4.0f);
+    EXPECT_FLOAT_EQ(WorldHeight, 5.3333335f);
+    EXPECT_FLOAT_EQ(SpotExtent, 1.3333334f);
+    Matrix4 projection;
+    PerspectiveMatrix(projection, 0.785398185f, 152.0f / 112.0f, 1.0f, 100.0f);
+    EXPECT_EQ(std::memcmp(&RecordingDevice.transforms[3], &projection, sizeof projection), 0);
+}
+
+TEST_F(SceneTest, FixedColoursGoToAllFiveSpotsAndUnknownOnesBecomeCyan)
+{
+    for (uint32_t colorLight = 0; colorLight < 7; ++colorLight) {
+        uint32_t colors[LightSpotCount] = {};
+        PickSpotColors(colorLight, colors);
+        for (const uint32_t color : colors) EXPECT_EQ(color, LightColorTable[colorLight]);
+    }
+    for (const uint32_t colorLight : {8u, 255u, 0xFFFFFFFFu}) {
+        uint32_t colors[LightSpotCount] = {};
+        PickSpotColors(colorLight, colors);
+        for (const uint32_t color : colors) EXPECT_EQ(color, 0xFF00FFFFu) << colorLight;
+    }
+}
+
+TEST_F(SceneTest, RandomColoursFavourNeitherEndOfTheTable)
+{
+    // round(r * 7) makes 0 and 7 half as likely as 1 to 6; 7 is cyan again.
+    std::map<uint32_t, int> seen;
+    const int draws = 5 * 20000;
+    for (int i = 0; i < draws / 5; ++i) {
+        uint32_t colors[LightSpotCount];
+        PickSpotColors(ColorLightRandom, colors);
+        for (const uint32_t color : colors) ++seen[color];
+    }
+    const auto share = [&](uint32_t color) { return static_cast<double>(seen[color]) / draws; };
+    EXPECT_EQ(seen.size(), 7u);
+    EXPECT_NEAR(share(0xFFFFFFFFu), 1.0 / 14, 0.005);
+    EXPECT_NEAR(share(0xFF00FFFFu), 3.0 / 14, 0.005);
+    for (const uint32_t color : {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFF00u, 0xFFFF00FFu}) {
+        EXPECT_NEAR(share(color), 1.0 / 7, 0.005) << std::hex << color;
+    }
+}
+
+TEST_F(SceneTest, RandomColoursAreDrawnAfterThePhases)
+{
+    UseFlatDesktop(300, 300);
+    Settings.NumLights = 1;
+    Settings.ColorLight = ColorLightRandom;
+    Ranmar expectedRandom = RandomGenerator;
+    StartSaver();
+    EXPECT_EQ(LightSpots[0].phase, NextUniform(expectedRandom) * 127.0f);
+    EXPECT_EQ(LightSpots[1].phase, NextUniform(expectedRandom) * 127.0f);
+    for (const uint32_t color : SpotColors) {
+        const double r = NextUniform(expectedRandom);
+        EXPECT_EQ(color, LightColorTable[std::lrint(r * 7.0)]);
+    }
+}
+
+TEST_F(SceneTest, RenderStatesCameraAndMaterial)
+{
+    UseFlatDesktop(1024, 768);
+    CreateRenderDevice(TestWindow, 0);
+    CallLog.clear();
+    SetupScene();
+    std::vector<std::string> states;
+    for (const std::string& entry : CallLog) {
+        if (entry.rfind("Create", 0) != 0 && entry.rfind("FreeAllocation", 0) != 0) {
+            states.push_back(entry);
+        }
+    }
+    const std::vector<std::string> expected = {
+        "SetTransform device1 256", "SetTransform device1 2", "SetTransform device1 3",
+        "SetRenderState device1 22 1", "SetRenderState device1 7 0",
+        "SetRenderState device1 139 16777215", "SetTextureStageState device1 0 18 0",
+        "SetTextureStageState device1 0 16 2", "SetTextureStageState device1 0 17 2",
+        "SetMaterial device1", "SetRenderState device1 27 1", "SetRenderState device1 19 5",
+        "SetRenderState device1 20 6"};
+    EXPECT_EQ(states, expected);
+
+    Matrix4 identity, view, projection;
+    IdentityMatrix(identity);
+    LookAtMatrix(view, Vec3{2.0f, 1.5f, -3.6f}, Vec3{2.0f, 1.5f, 0.0f}, Vec3{0.0f, 1.0f, 0.0f});
+    PerspectiveMatrix(projection, 0.785398185f, 1024.0f / 768.0f, 1.0f, 100.0f);
+    EXPECT_EQ(std::memcmp(&RecordingDevice.transforms[256], &identity, sizeof identity), 0);
+    EXPECT_EQ(std::memcmp(&RecordingDevice.transforms[2], &view, sizeof view), 0);
+    EXPECT_EQ(std::memcmp(&RecordingDevice.transforms[3], &projection, sizeof projection), 0);
+
+    const Material& m = RecordingDevice.lastMaterial;
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_EQ(m.diffuse[c], 1.0f);
+        EXPECT_EQ(m.ambient[c], 1.0f);
+        EXPECT_EQ(m.specular[c], 0.0f);
+        EXPECT_EQ(m.emissive[c], 0.0f);
+    }
+    EXPECT_EQ(m.power, 0.0f);
+}
+
+TEST_F(SceneTest, EverySetupRestartsTheClockAndRebuildsTheFields)
+{
+    UseDesktop(640, 480, [](int32_t x, int32_t) { return static_cast<uint8_t>(x < 100 ? 0 : 100); });
+    FakeClock.counter = 12345;
+    StartSaver();
+    EXPECT_EQ(Clock.lastCount, 12345);
+    EXPECT_EQ(Clock.elapsed, 0.0f);
+    ASSERT_NE(NormalField, nullptr);
+    ASSERT_NE(FalloffTable, nullptr);
+    // A flat area faces the viewer; the last column is never written.
+    EXPECT_EQ(NormalField[10 * 640 + 50].z, -1.0f);
+    EXPECT_EQ(NormalField[10 * 640 + 639].z, 0.0f);
+    EXPECT_NEAR(FalloffTable[128 * 256 + 128].z, -0.999924f, 1e-6f);
+
+    FakeClock.counter = 20000;
+    Clock.elapsed = 5.0f;
+    ReleaseSceneResources();
+    CallLog.clear();
+    SetupScene();
+    EXPECT_EQ(Clock.lastCount, 20000);
+    EXPECT_EQ(Clock.elapsed, 0.0f);
+    EXPECT_EQ(CallsStartingWith("FreeAllocation"),
+              (std::vector<std::string>{"FreeAllocation 3686400", "FreeAllocation 786432"}));
+    EXPECT_EQ(NormalField[10 * 640 + 50].z, -1.0f);
+}
