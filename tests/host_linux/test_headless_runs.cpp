@@ -268,8 +268,13 @@ TEST_F(HeadlessRun, UnusablePictureEndsWithStatusTwoAndWritesNothing)
 
 TEST_F(HeadlessRun, OverridesAreForThisRunOnly)
 {
+    // This process reads and writes the same store as the program.
+    struct ConfigHome {
+        explicit ConfigHome(const std::string& path) { setenv("XDG_CONFIG_HOME", path.c_str(), 1); }
+        ~ConfigHome() { unsetenv("XDG_CONFIG_HOME"); }
+    } configHome(root / "config");
+
     // The stored settings: one white spot at speed 10, clock off, frame rate on.
-    setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
     SaverSettings stored;
     stored.NumLights = 0;
     stored.ColorLight = 0;
@@ -305,7 +310,6 @@ TEST_F(HeadlessRun, OverridesAreForThisRunOnly)
     EXPECT_EQ(after.bTime, stored.bTime);
     EXPECT_EQ(after.bFps, stored.bFps);
     EXPECT_EQ(after.Prominent, stored.Prominent);
-    unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(HeadlessRun, ClosingStoresTheSettingsLikeTheSaver)
