@@ -1,6 +1,30 @@
 #include <ctime>
 
 #include "support/clock.h"
+#include "support/posix/counter_mode.h"
+
+namespace {
+
+bool Fixed = false;
+int64_t FixedStep = 0;
+int64_t FixedCount = 0;
+
+// 2000-01-01 12:00:00 UTC: a made-up moment for the overlay of a reproducible run.
+constexpr time_t FixedStartTime = 946728000;
+
+}  // namespace
+
+void UseFixedCounterStep(int64_t step)
+{
+    Fixed = true;
+    FixedStep = step > 0 ? step : 0;
+    FixedCount = 0;
+}
+
+void UseMonotonicCounter()
+{
+    Fixed = false;
+}
 
 int64_t QueryCounterFrequency()
 {
@@ -9,6 +33,10 @@ int64_t QueryCounterFrequency()
 
 int64_t QueryCounter()
 {
+    if (Fixed) {
+        FixedCount += FixedStep;
+        return FixedCount;
+    }
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
@@ -16,9 +44,15 @@ int64_t QueryCounter()
 
 void ReadLocalTime(LocalTime& out)
 {
-    const time_t now = time(nullptr);
     tm local{};
-    localtime_r(&now, &local);
+    if (Fixed) {
+        // In UTC, so that the time zone of the machine does not change the picture either.
+        const time_t now = FixedStartTime + static_cast<time_t>(FixedCount / 1000000000);
+        gmtime_r(&now, &local);
+    } else {
+        const time_t now = time(nullptr);
+        localtime_r(&now, &local);
+    }
     out = LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                     local.tm_hour, local.tm_min, local.tm_sec};
 }

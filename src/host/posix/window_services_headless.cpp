@@ -1,0 +1,46 @@
+// What the renderer asks of its window, answered for a run without one.
+#include <cstdio>
+
+#include "host/posix/headless_host.h"
+#include "host/window_services.h"
+
+HeadlessHostState HeadlessHost;
+
+void PrintErrorLine(const char* text)
+{
+    std::fprintf(stderr, "tavrel: Error: %s\n", text);
+    std::fflush(stderr);
+}
+
+void GetWindowClientSize(NativeWindow, int32_t& width, int32_t& height)
+{
+    width = HeadlessHost.screenWidth;
+    height = HeadlessHost.screenHeight;
+}
+
+void ShowErrorMessage(NativeWindow, const char* text)
+{
+    // No one is there to press OK: the message is a line on the standard error.
+    PrintErrorLine(text);
+    ++HeadlessHost.errorCount;
+}
+
+void SendDestroyMessage(NativeWindow)
+{
+    HeadlessHost.endRequested = true;
+}
+
+void PostDestroyMessage(NativeWindow)
+{
+    HeadlessHost.endRequested = true;
+}
+
+void PostQuit(int32_t exitCode)
+{
+    HeadlessHost.endRequested = true;
+    HeadlessHost.exitCode = exitCode;
+}
+
+void ShowWindowRestoredThenMaximized(NativeWindow)
+{
+}

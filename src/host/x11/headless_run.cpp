@@ -1,0 +1,261 @@
+#include "host/x11/headless_run.h"
+
+#include <dlfcn.h>
+#include <link.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "host/posix/headless_host.h"
+#include "host/posix/png_file.h"
+#include "render/device_lifecycle.h"
+#include "render/frame_loop.h"
+#include "render/gl/gl_device.h"
+#include "render/light_spots.h"
+#include "render/scene.h"
+#include "settings/settings.h"
+#include "support/heap.h"
+#include "support/posix/counter_mode.h"
+#include "support/ranmar.h"
+#include "surface/height_field.h"
+#include "surface/posix/desktop_source.h"
+
+namespace {
+
+constexpr NativeWindow NoWindow = 0;
+constexpr int64_t TimerPeriodNs = 28000000;  // the saver window's timer
+constexpr uint32_t LockForReading = 0x10;    // D3DLOCK_READONLY
+
+int64_t MonotonicNanoseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Ticks come at the saver's timer period, as in a window: the wait blocks. A tick that ran
+// late moves the next one back instead of bunching ticks up.
+struct TickTimer {
+    int64_t deadline;
+};
+
+void WaitForTick(TickTimer& timer)
+{
+    timer.deadline += TimerPeriodNs;
+    const int64_t now = MonotonicNanoseconds();
+    if (timer.deadline <= now) {
+        timer.deadline = now;
+        return;
+    }
+    timespec until{static_cast<time_t>(timer.deadline / 1000000000),
+                   static_cast<long>(timer.deadline % 1000000000)};
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    }
+}
+
+// The saver seeds from the milliseconds since system start, kept to the generator's ranges.
+void SeedFromClock()
+{
+    const auto tick = static_cast<uint32_t>(MonotonicNanoseconds() / 1000000);
+    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
+}
+
+// The presented frame as RGB rows, top first, into pixels (4 * W * H bytes, reused).
+bool WriteFrame(const std::string& path, std::vector<uint8_t>& pixels, std::string& reason)
+{
+    const int32_t width = HeadlessHost.screenWidth;
+    const int32_t height = HeadlessHost.screenHeight;
+    if (ReadPresentedFrame(SaverDevice, pixels.data(), 4 * width) < 0) {
+        reason = "cannot read the frame back from the renderer";
+        return false;
+    }
+    // The back buffer has no alpha worth keeping; RGBA packs down to RGB in place.
+    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    for (size_t i = 0; i < count; ++i) {
+        pixels[3 * i] = pixels[4 * i];
+        pixels[3 * i + 1] = pixels[4 * i + 1];
+        pixels[3 * i + 2] = pixels[4 * i + 2];
+    }
+    return WritePngFile(path.c_str(), width, height, 3, pixels.data(), 3 * width, reason);
+}
+
+std::string SpotFilePath(const std::string& folder, int32_t k)
+{
+    return folder + "/spot" + std::to_string(k) + ".png";
+}
+
+// Each active spot's texture as it was last filled: red, green, blue and alpha from the
+// texel's bytes (B, G, R, A in memory), texture row 0 at the top. Files of spots that are not
+// lit in this run are removed, so that the folder holds this run's spots only.
+bool DumpSpotTextures(const std::string& folder, std::string& reason)
+{
+    if (!MakeFolders(folder, reason)) return false;
+    const int32_t active = ActiveSpotCount(Settings.NumLights);
+    std::vector<uint8_t> rgba(static_cast<size_t>(SpotSize) * SpotSize * 4);
+    for (int32_t k = 0; k < LightSpotCount; ++k) {
+        const std::string path = SpotFilePath(folder, k);
+        RenderTexture* texture = LightSpots[k].texture;
+        if (k >= active || texture == nullptr) {
+            std::remove(path.c_str());
+            continue;
+        }
+        LockedRect locked{};
+        if (LockRect(texture, 0, locked, nullptr, LockForReading) < 0 || locked.bits == nullptr) {
+            reason = "cannot read the texture of light spot " + std::to_string(k);
+            return false;
+        }
+        for (int32_t t = 0; t < SpotSize; ++t) {
+            const uint8_t* in = static_cast<const uint8_t*>(locked.bits) +
+                                static_cast<ptrdiff_t>(t) * locked.pitch;
+            uint8_t* out = rgba.data() + static_cast<size_t>(t) * SpotSize * 4;
+            for (int32_t c = 0; c < SpotSize; ++c, in += 4, out += 4) {
+                out[0] = in[2];
+                out[1] = in[1];
+                out[2] = in[0];
+                out[3] = in[3];
+            }
+        }
+        UnlockRect(texture, 0);
+        if (!WritePngFile(path.c_str(), SpotSize, SpotSize, 4, rgba.data(), SpotSize * 4,
+                          reason)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int PinLibrary(dl_phdr_info* info, size_t, void*)
+{
+    if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
+        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+    return 0;
+}
+
+// The OpenGL driver is unloaded when the render system ends its display, and whatever the
+// driver still held then would show up as leaks of an unknown module under the leak checker,
+// hiding real ones. The process ends right after, so the libraries may as well stay.
+void KeepDriverLoaded()
+{
+    dl_iterate_phdr(PinLibrary, nullptr);
+}
+
+// What the renderer would free at close, for a run that never got a device.
+void ReleaseStartUpResources()
+{
+    FreeAllocation(HeightField);
+    HeightField = nullptr;
+    ReleaseHandle(SaverRenderSystem);
+}
+
+}  // namespace
+
+bool MakeFolders(const std::string& path, std::string& reason)
+{
+    for (size_t end = 0; end != std::string::npos;) {
+        end = path.find('/', end + 1);
+        const std::string part = path.substr(0, end);
+        if (part.empty() || mkdir(part.c_str(), 0777) == 0 || errno == EEXIST) continue;
+        reason = "cannot make the folder '" + part + "': " + std::strerror(errno);
+        return false;
+    }
+    struct stat info{};
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        reason = "'" + path + "' is not a folder";
+        return false;
+    }
+    return true;
+}
+
+int RunHeadless(const HackOptions& options)
+{
+    // The process start of the saver: generator, settings, desktop.
+    if (options.seedIJ && options.seedKL) {
+        SeedRanmar(*options.seedIJ, *options.seedKL);
+    } else {
+        SeedFromClock();
+    }
+    LoadSettings();
+    const SaverSettings stored = Settings;
+    ApplySettingOverrides(options, Settings);
+
+    if (options.imagePath.empty()) {
+        CaptureSource.kind = DesktopSourceKind::DemoDesktop;
+        CaptureSource.demoWidth = options.demoWidth;
+        CaptureSource.demoHeight = options.demoHeight;
+    } else {
+        CaptureSource.kind = DesktopSourceKind::PictureFile;
+        CaptureSource.picturePath = options.imagePath;
+    }
+    if (!CaptureDesktop()) {
+        PrintErrorLine(CaptureFailureReason().c_str());
+        return options.imagePath.empty() ? ExitFailed : ExitBadInput;
+    }
+
+    if (options.frameTimeNs) {
+        UseFixedCounterStep(*options.frameTimeNs);
+    } else {
+        UseMonotonicCounter();
+    }
+
+    // The window would be full screen: the back buffer is the desktop's size.
+    HeadlessHost = HeadlessHostState{};
+    HeadlessHost.screenWidth = DesktopWidth;
+    HeadlessHost.screenHeight = DesktopHeight;
+    SetGlAdapterDisplayMode(DisplayMode{static_cast<uint32_t>(DesktopWidth),
+                                        static_cast<uint32_t>(DesktopHeight), 60,
+                                        FormatX8R8G8B8});
+    CreateRenderDevice(NoWindow, 0);
+    if (SaverDevice == nullptr) {
+        // The renderer's own message is out already; say what it means here.
+        if (SaverRenderSystem == nullptr) {
+            PrintErrorLine("no OpenGL: headless rendering needs EGL with Mesa's surfaceless "
+                           "platform (package libegl-mesa0)");
+        } else {
+            const std::string size =
+                std::to_string(DesktopWidth) + " x " + std::to_string(DesktopHeight);
+            PrintErrorLine(("no OpenGL back buffer of " + size + " pixels could be made").c_str());
+        }
+        ReleaseStartUpResources();
+        return ExitFailed;
+    }
+    KeepDriverLoaded();
+    SetupScene();
+
+    std::vector<uint8_t> pixels(static_cast<size_t>(DesktopWidth) *
+                                static_cast<size_t>(DesktopHeight) * 4);
+    const bool everyFrame = HasFrameNumber(options.renderPath);
+    TickTimer timer{MonotonicNanoseconds()};
+    int status = ExitDone;
+    std::string reason;
+    for (uint32_t frame = 0; frame < options.frames && !HeadlessHost.endRequested; ++frame) {
+        if (!options.frameTimeNs) WaitForTick(timer);
+        OnFrameTick();
+        if (everyFrame || frame + 1 == options.frames) {
+            if (!WriteFrame(FramePath(options.renderPath, frame), pixels, reason)) {
+                PrintErrorLine(reason.c_str());
+                status = ExitFailed;
+                break;
+            }
+        }
+    }
+    if (status == ExitDone && !options.dumpSpotsDir.empty() &&
+        !DumpSpotTextures(options.dumpSpotsDir, reason)) {
+        PrintErrorLine(reason.c_str());
+        status = ExitFailed;
+    }
+
+    // The close of the saver window, which stores the settings: as they were loaded.
+    Settings = stored;
+    ReleaseSceneResources();
+    ShutDownRenderer();
+    UseMonotonicCounter();
+    return status;
+}

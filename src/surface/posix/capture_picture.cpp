@@ -1,0 +1,176 @@
+// The desktop from a picture file or from the demo desktop, turned into the height field.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <stb_image.h>
+
+#include "support/heap.h"
+#include "surface/demo_desktop.h"
+#include "surface/height_field.h"
+#include "surface/posix/desktop_source.h"
+
+DesktopSource CaptureSource;
+
+namespace {
+
+std::string FailureReason;
+
+// Far more than any picture of MaxDesktopSide squared needs; a bigger file is not read whole.
+constexpr long MaxPictureFileBytes = 512L << 20;
+
+bool StartsWith(const uint8_t* bytes, size_t size, const char* magic, size_t length)
+{
+    return size >= length && std::memcmp(bytes, magic, length) == 0;
+}
+
+// The decoder would also try formats without a signature (TGA among them) and could take a
+// damaged file for one of those, so only the four named formats are let through.
+bool KnownPictureFormat(const uint8_t* bytes, size_t size)
+{
+    return StartsWith(bytes, size, "\x89PNG\r\n\x1a\n", 8) ||
+           StartsWith(bytes, size, "\xFF\xD8\xFF", 3) || StartsWith(bytes, size, "BM", 2) ||
+           StartsWith(bytes, size, "GIF87a", 6) || StartsWith(bytes, size, "GIF89a", 6);
+}
+
+std::string Quoted(const char* path)
+{
+    return std::string("'") + path + "'";
+}
+
+// Makes the height field of a snapshot the process's desktop, replacing any earlier one.
+bool InstallSnapshot(const DesktopSnapshot& snapshot)
+{
+    const size_t count = static_cast<size_t>(snapshot.width) * static_cast<size_t>(snapshot.height);
+    auto* heights = static_cast<uint8_t*>(AllocateZeroed(count));
+    if (heights == nullptr) {
+        FailureReason = "not enough memory for the height field";
+        return false;
+    }
+    HeightFieldFromSnapshot(snapshot.pixels.data(), snapshot.width, snapshot.height, heights);
+    FreeAllocation(HeightField);
+    HeightField = heights;
+    DesktopWidth = snapshot.width;
+    DesktopHeight = snapshot.height;
+    DesktopPixelCount = static_cast<uint32_t>(count);
+    return true;
+}
+
+}  // namespace
+
+bool DecodeDesktopPicture(const uint8_t* bytes, size_t size, DesktopSnapshot& snapshot,
+                          std::string& reason)
+{
+    snapshot = DesktopSnapshot{};
+    if (bytes == nullptr || !KnownPictureFormat(bytes, size)) {
+        reason = "not a PNG, JPEG, BMP or GIF picture";
+        return false;
+    }
+    if (size > static_cast<size_t>(MaxPictureFileBytes)) {
+        reason = "the file is too large";
+        return false;
+    }
+    const int length = static_cast<int>(size);
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    // The size first, so that a huge picture is turned down before it is decoded.
+    if (stbi_info_from_memory(bytes, length, &width, &height, &channels) == 0) {
+        reason = std::string("damaged picture (") + stbi_failure_reason() + ")";
+        return false;
+    }
+    if (width <= 0 || height <= 0 || width > MaxDesktopSide || height > MaxDesktopSide) {
+        reason = "the picture is " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels; at most " + std::to_string(MaxDesktopSide) +
+                 " in either direction will do";
+        return false;
+    }
+    // Three channels: grey and palette pictures come out as RGB, an alpha channel is dropped.
+    stbi_uc* rgb = stbi_load_from_memory(bytes, length, &width, &height, &channels, 3);
+    if (rgb == nullptr) {
+        reason = std::string("damaged picture (") + stbi_failure_reason() + ")";
+        return false;
+    }
+
+    const size_t w = static_cast<size_t>(width);
+    const size_t h = static_cast<size_t>(height);
+    const size_t stride = SnapshotStride(width);
+    snapshot.pixels.assign(stride * h, 0);
+    snapshot.width = width;
+    snapshot.height = height;
+    // The picture's top row becomes the snapshot's last.
+    for (size_t y = 0; y < h; ++y) {
+        const stbi_uc* in = rgb + y * 3 * w;
+        uint8_t* out = snapshot.pixels.data() + (h - 1 - y) * stride;
+        for (size_t x = 0; x < w; ++x, in += 3, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+    stbi_image_free(rgb);
+    return true;
+}
+
+bool LoadDesktopPicture(const char* path, DesktopSnapshot& snapshot, std::string& reason)
+{
+    snapshot = DesktopSnapshot{};
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        reason = "cannot open the picture " + Quoted(path) + ": " + std::strerror(errno);
+        return false;
+    }
+    std::vector<uint8_t> bytes;
+    uint8_t block[65536];
+    bool failed = false;
+    for (;;) {
+        const size_t got = std::fread(block, 1, sizeof block, file);
+        bytes.insert(bytes.end(), block, block + got);
+        if (got < sizeof block) {
+            failed = std::ferror(file) != 0;
+            break;
+        }
+        if (bytes.size() > static_cast<size_t>(MaxPictureFileBytes)) break;
+    }
+    const int readError = errno;
+    std::fclose(file);
+    if (failed) {
+        reason = "cannot read the picture " + Quoted(path) + ": " + std::strerror(readError);
+        return false;
+    }
+    std::string why;
+    if (!DecodeDesktopPicture(bytes.data(), bytes.size(), snapshot, why)) {
+        reason = "cannot use the picture " + Quoted(path) + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+const std::string& CaptureFailureReason()
+{
+    return FailureReason;
+}
+
+bool CaptureDesktop()
+{
+    FailureReason.clear();
+    DesktopSnapshot snapshot;
+    if (CaptureSource.kind == DesktopSourceKind::PictureFile) {
+        if (!LoadDesktopPicture(CaptureSource.picturePath.c_str(), snapshot, FailureReason)) {
+            return false;
+        }
+    } else {
+        const int32_t width = CaptureSource.demoWidth;
+        const int32_t height = CaptureSource.demoHeight;
+        if (width <= 0 || height <= 0 || width > MaxDesktopSide || height > MaxDesktopSide) {
+            FailureReason = "no demo desktop of " + std::to_string(width) + " x " +
+                            std::to_string(height) + " pixels";
+            return false;
+        }
+        snapshot.width = width;
+        snapshot.height = height;
+        snapshot.pixels.assign(SnapshotStride(width) * static_cast<size_t>(height), 0);
+        DrawDemoDesktop(width, height, snapshot.pixels.data());
+    }
+    return InstallSnapshot(snapshot);
+}

@@ -1,0 +1,44 @@
+// Where CaptureDesktop takes the screen from on Linux. Headless runs have no screen to grab:
+// a picture file or the built-in demo desktop stands in for it, and its size is the screen
+// size. The X11 screen grab joins these sources with the windowed saver.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum class DesktopSourceKind : uint32_t { DemoDesktop, PictureFile };
+
+struct DesktopSource {
+    DesktopSourceKind kind = DesktopSourceKind::DemoDesktop;
+    std::string picturePath;   // PictureFile
+    int32_t demoWidth = 1280;  // DemoDesktop
+    int32_t demoHeight = 800;
+};
+
+// Set before CaptureDesktop runs.
+extern DesktopSource CaptureSource;
+
+// The largest picture taken, in either direction: an 8K screen fits, and the fields built from
+// it (12 bytes a pixel for the normal field) stay within reach of an ordinary machine.
+inline constexpr int32_t MaxDesktopSide = 8192;
+
+// A desktop snapshot as a capture makes it: blue, green, red bytes, the bottom row first, rows
+// padded to a multiple of 4 bytes (SnapshotStride in surface/demo_desktop.h).
+struct DesktopSnapshot {
+    std::vector<uint8_t> pixels;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// Decodes a PNG, JPEG, BMP or GIF picture (the first frame of an animation) held in memory.
+// Other formats, a damaged file and a picture larger than MaxDesktopSide give false and a
+// reason of one line; the snapshot is then left empty.
+bool DecodeDesktopPicture(const uint8_t* bytes, size_t size, DesktopSnapshot& snapshot,
+                          std::string& reason);
+// The same for a file; the reason names the file.
+bool LoadDesktopPicture(const char* path, DesktopSnapshot& snapshot, std::string& reason);
+
+// Why the last CaptureDesktop gave false, in one line; empty after a capture that worked.
+const std::string& CaptureFailureReason();
