@@ -95,7 +95,8 @@ TEST_F(OverlayTest, TheFontTextureTakesAlphaFromTheGreyAndColourFromTheTint)
                 const uint32_t expected =
                     p == 0 ? 0 : (p & 0xF0) << 8 | (tint >> 12 & 0xF00) | (tint >> 8 & 0xF0) |
                                      (tint >> 4 & 0xF);
-                const uint32_t texel = texels[t * pitch + 2 * c] | texels[t * pitch + 2 * c + 1] << 8;
+                const uint8_t* at = texels + t * pitch + 2 * c;
+                const uint32_t texel = at[0] | at[1] << 8;
                 wrong += texel != expected;
                 lit += p != 0;
             }
@@ -151,7 +152,8 @@ TEST_F(OverlayTest, ALineIsTwoTrianglesPerGlyphInAFixedVertexOrder)
     RecordingDevice.viewport = Viewport{0, 0, 1024, 768, 0.0f, 1.0f};
     DrawTextLine(0.5f, 0.25f, 0.125f, 0.045f, 0.02f, "A:");
     EXPECT_EQ(CallLog, (std::vector<std::string>{
-                           "SetRenderState device1 22 1", "SetStreamSource device1 0 " + buffer + " 24",
+                           "SetRenderState device1 22 1",
+                           "SetStreamSource device1 0 " + buffer + " 24",
                            "SetVertexShader device1 0x104", "SetPixelShader device1 0",
                            "GetViewport device1", "SetRenderState device1 27 1",
                            "SetRenderState device1 19 5", "SetRenderState device1 20 6",

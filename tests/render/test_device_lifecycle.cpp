@@ -109,8 +109,8 @@ TEST_F(DeviceLifecycleTest, CloseReleasesEverythingInItsOrderOnce)
     ShutDownRenderer();
     const std::vector<std::string> expected = {
         "Release buffer3", "Release texture3", "Release buffer1", "Release texture1",
-        "Release buffer2", "Release texture2", "SaveSettings", "FreeAllocation 307200", "FreeAllocation 3686400",
-        "FreeAllocation 786432", "Release device1", "Release system1"};
+        "Release buffer2", "Release texture2", "SaveSettings", "FreeAllocation 307200",
+        "FreeAllocation 3686400", "FreeAllocation 786432", "Release device1", "Release system1"};
     EXPECT_EQ(CondensedLog(), expected);
     const FakeStoreValue* speed = FindFakeValue(SettingsKeyPath, "[Light Speed]");
     ASSERT_NE(speed, nullptr);
