@@ -12,7 +12,7 @@
 #include "surface/demo_desktop.h"
 #include "surface/height_field.h"
 #include "surface/posix/desktop_source.h"
-#include "temp_folder.h"
+#include "common/temp_folder.h"
 
 namespace {
 

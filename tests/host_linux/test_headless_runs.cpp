@@ -3,7 +3,6 @@
 // the settings and the cache.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -19,7 +18,7 @@
 
 #include "picture_files.h"
 #include "settings/settings.h"
-#include "temp_folder.h"
+#include "common/temp_folder.h"
 
 extern char** environ;
 
@@ -47,20 +46,6 @@ Png LoadPng(const std::string& path)
         stbi_image_free(data);
     }
     return png;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::string ReadText(const std::string& path)

@@ -1,7 +1,6 @@
 // The file store on real files: each test gets its own XDG_CONFIG_HOME in a temporary folder.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "settings/posix/file_store.h"
 #include "settings/settings.h"
 #include "settings/settings_store.h"
@@ -51,20 +51,6 @@ void WriteFile(const std::string& path, const std::string& text)
     out << text;
 }
 
-std::vector<std::string> FolderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
-        while (const dirent* entry = readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") names.push_back(name);
-        }
-        closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 SaverSettings Changed()
 {
     SaverSettings settings;
@@ -81,9 +67,8 @@ class FileStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tavrel-store-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        root = pattern;
+        ASSERT_FALSE(scratch.Path().empty());
+        root = scratch.Path();
         configHome = root + "/config";
         folder = configHome + "/tavrel";
         file = folder + "/settings.reg";
@@ -95,8 +80,6 @@ protected:
     {
         BeforeSettingsFileRename = nullptr;
         unsetenv("XDG_CONFIG_HOME");
-        const std::string command = "rm -rf '" + root + "'";
-        EXPECT_EQ(std::system(command.c_str()), 0);
     }
 
     // Puts text in the settings file, creating the folders.
@@ -107,6 +90,7 @@ protected:
         WriteFile(file, text);
     }
 
+    TempFolder scratch;
     std::string root, configHome, folder, file;
 };
 

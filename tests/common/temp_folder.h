@@ -1,12 +1,16 @@
-// A fresh folder under TMPDIR for one test, removed with everything in it afterwards.
+// Files for tests on the real file system: a fresh folder under TMPDIR for one test, removed
+// with everything in it afterwards, and what a test asks of the files in it.
 #pragma once
 
+#include <dirent.h>
 #include <ftw.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 
 class TempFolder {
@@ -39,4 +43,19 @@ inline bool FileExists(const std::string& path)
 {
     struct stat info{};
     return stat(path.c_str(), &info) == 0;
+}
+
+// The names in a folder, sorted, without "." and "..".
+inline std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = opendir(folder.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
