@@ -3,7 +3,35 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cmath>
 #include <cstring>
+
+void ExpectNear(const Rgba& p, int r, int g, int b, int tolerance, const char* where)
+{
+    EXPECT_NEAR(p.r, r, tolerance) << where;
+    EXPECT_NEAR(p.g, g, tolerance) << where;
+    EXPECT_NEAR(p.b, b, tolerance) << where;
+}
+
+bool IsBlack(const Rgba& p)
+{
+    return p.r == 0 && p.g == 0 && p.b == 0;
+}
+
+ScreenPoint ProjectLikeDirect3D(const Matrix4& m, double x, double y, int32_t width,
+                                int32_t height)
+{
+    double clip[4];
+    for (int c = 0; c < 4; ++c) clip[c] = x * m.m[0][c] + y * m.m[1][c] + m.m[3][c];
+    return ScreenPoint{(1.0 + clip[0] / clip[3]) * width / 2.0,
+                       (1.0 - clip[1] / clip[3]) * height / 2.0};
+}
+
+void CoveredRange(double a, double b, int32_t& first, int32_t& last)
+{
+    first = static_cast<int32_t>(std::ceil(a));
+    last = static_cast<int32_t>(std::ceil(b)) - 1;
+}
 
 PresentParameters SaverPresentParameters(uint32_t width, uint32_t height)
 {
@@ -74,6 +102,11 @@ void GlDeviceTest::TearDown()
 void GlDeviceTest::PresentAndRead()
 {
     ASSERT_EQ(Present(device), RenderOk);
+    ReadFrame();
+}
+
+void GlDeviceTest::ReadFrame()
+{
     ASSERT_EQ(ReadPresentedFrame(device, frame.data(), Width * 4), RenderOk);
 }
 

@@ -10,10 +10,25 @@
 
 #include "render/device.h"
 #include "render/gl/gl_device.h"
+#include "support/vecmath.h"
 
 struct Rgba {
     int r, g, b, a;
 };
+
+void ExpectNear(const Rgba& p, int r, int g, int b, int tolerance, const char* where);
+bool IsBlack(const Rgba& p);
+
+struct ScreenPoint {
+    double x, y;
+};
+
+// Where Direct3D puts a world point of the z = 0 plane: row vector times world * view *
+// projection, division by w, then the viewport mapping with pixel centres on integers.
+ScreenPoint ProjectLikeDirect3D(const Matrix4& m, double x, double y, int32_t width,
+                                int32_t height);
+// Pixel centres covered from edge a (included) to edge b (excluded), the top-left rule.
+void CoveredRange(double a, double b, int32_t& first, int32_t& last);
 
 class GlDeviceTest : public testing::Test {
 protected:
@@ -25,6 +40,8 @@ protected:
 
     // Presents and reads the frame back.
     void PresentAndRead();
+    // Reads back what the last Present showed.
+    void ReadFrame();
     Rgba Pixel(int32_t x, int32_t y) const;
 
     // A texture of A8R8G8B8 texels (0xAARRGGBB), rows top first, written at the lock's pitch.

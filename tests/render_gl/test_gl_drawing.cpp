@@ -6,43 +6,6 @@
 #include "gl_test_support.h"
 #include "support/vecmath.h"
 
-namespace {
-
-void ExpectNear(const Rgba& p, int r, int g, int b, int tolerance, const char* where)
-{
-    EXPECT_NEAR(p.r, r, tolerance) << where;
-    EXPECT_NEAR(p.g, g, tolerance) << where;
-    EXPECT_NEAR(p.b, b, tolerance) << where;
-}
-
-bool IsBlack(const Rgba& p)
-{
-    return p.r == 0 && p.g == 0 && p.b == 0;
-}
-
-struct ScreenPoint {
-    double x, y;
-};
-
-// Where Direct3D puts a world point: row vector times world * view * projection, division by
-// w, then the viewport mapping with pixel centres on integers.
-ScreenPoint ProjectLikeDirect3D(const Matrix4& m, double x, double y, int32_t width, int32_t height)
-{
-    double clip[4];
-    for (int c = 0; c < 4; ++c) clip[c] = x * m.m[0][c] + y * m.m[1][c] + m.m[3][c];
-    return ScreenPoint{(1.0 + clip[0] / clip[3]) * width / 2.0,
-                       (1.0 - clip[1] / clip[3]) * height / 2.0};
-}
-
-// Pixel centres covered from edge a (included) to edge b (excluded), the top-left rule.
-void CoveredRange(double a, double b, int32_t& first, int32_t& last)
-{
-    first = static_cast<int32_t>(std::ceil(a));
-    last = static_cast<int32_t>(std::ceil(b)) - 1;
-}
-
-}  // namespace
-
 TEST_F(GlDeviceTest, ClearMakesTheWholeBackBufferBlackAfterAColour)
 {
     ASSERT_EQ(Clear(device, 0, nullptr, ClearTarget, 0x00FF8040u, 0.0f, 0), RenderOk);
