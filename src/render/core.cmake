@@ -8,3 +8,11 @@ target_sources(tavrel_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/scene.cpp
     ${CMAKE_CURRENT_LIST_DIR}/spot_fill.cpp
     ${CMAKE_CURRENT_LIST_DIR}/text_overlay.cpp)
+
+if(WIN32)
+    # The wide texel kernels are chosen at run time. GCC cannot realign the stack on 64-bit
+    # Windows, so a 32- or 64-byte spill could fault there; keep every vector move unaligned.
+    set_source_files_properties(${CMAKE_CURRENT_LIST_DIR}/spot_fill.cpp
+                                TARGET_DIRECTORY tavrel_core
+                                PROPERTIES COMPILE_OPTIONS "-Wa,-muse-unaligned-vector-move")
+endif()
