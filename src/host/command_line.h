@@ -21,7 +21,8 @@ CommandLineChoice ScanCommandLine(const char* commandLine);
 uint32_t ParseDecimal(const char* text);
 
 // Cuts a full path of length characters in its buffer of capacity bytes down to its folder:
-// the zero goes in place of the last backslash ("C:\Saver\tavrel.scr" gives "C:\Saver",
-// "C:\tavrel.scr" gives "C:"). False, and the buffer untouched, when length does not fit the
+// the zero goes in place of the last backslash ("C:\Saver\tavrel.scr" gives "C:\Saver"), but
+// a drive's root keeps its backslash ("C:\tavrel.scr" gives "C:\"), since "C:" alone names
+// the drive's current folder. False, and the buffer untouched, when length does not fit the
 // buffer or no backslash lies in it.
 bool CutPathToFolder(char* path, uint32_t length, uint32_t capacity);
