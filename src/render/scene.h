@@ -46,8 +46,8 @@ void ApplyRenderStates();
 
 // World size for a screen of width x height pixels: the short side is 3 on a landscape or
 // square screen and 4 on a portrait one. A screen without a size keeps the 4 x 3 world.
+void FitWorldToScreen(int32_t width, int32_t height, float& worldWidth, float& worldHeight,
+                      float& spotExtent);
 // The five spot colours for a stored ColorLight: 7 draws one per spot from the generator,
 // an index the table does not have means the default colour.
 void PickSpotColors(uint32_t colorLight, uint32_t (&colors)[LightSpotCount]);
-void FitWorldToScreen(int32_t width, int32_t height, float& worldWidth, float& worldHeight,
-                      float& spotExtent);
