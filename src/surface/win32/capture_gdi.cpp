@@ -86,6 +86,9 @@ bool CaptureDesktop()
         const HGDIOBJ previous = SelectObject(grab.memoryDc, grab.bitmap);
         if (previous != nullptr && previous != HGDI_ERROR) {
             copied = BitBlt(grab.memoryDc, 0, 0, width, height, grab.screenDc, 0, 0, SRCCOPY) != 0;
+            // GDI may batch the copy; the pixels are read through the section's pointer, which
+            // sees them only once the batch has run.
+            if (copied) copied = GdiFlush() != 0;
         }
     }
     if (copied) {
