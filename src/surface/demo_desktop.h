@@ -3,14 +3,9 @@
 // the same picture, so headless renders can be compared byte for byte.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
-// Bytes of one row of a 24-bit snapshot: 3 per pixel, rounded up to a multiple of 4.
-inline size_t SnapshotStride(int32_t width)
-{
-    return (3 * static_cast<size_t>(width > 0 ? width : 0) + 3) & ~size_t{3};
-}
+#include "surface/height_field.h"
 
 // Draws the desktop into snapshot, laid out as a desktop capture is: blue, green, red bytes,
 // the bottom row first, rows SnapshotStride(width) bytes apart. Every byte of the

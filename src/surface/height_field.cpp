@@ -1,7 +1,5 @@
 #include "surface/height_field.h"
 
-#include <cstddef>
-
 int32_t DesktopWidth = 0;
 int32_t DesktopHeight = 0;
 uint32_t DesktopPixelCount = 0;
@@ -14,7 +12,7 @@ void HeightFieldFromSnapshot(const uint8_t* snapshot, int32_t width, int32_t hei
 
     const size_t w = static_cast<size_t>(width);
     const size_t rows = static_cast<size_t>(height);
-    const size_t stride = (3 * w + 3) & ~size_t{3};
+    const size_t stride = SnapshotStride(width);
     for (size_t k = 0; k < rows; ++k) {
         const uint8_t* pixel = snapshot + k * stride;
         uint8_t* out = heightField + k * w;

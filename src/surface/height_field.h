@@ -2,6 +2,7 @@
 // first, W bytes a row.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Screen size fixed by the capture; 0 until a capture gets past its first step.
@@ -16,8 +17,14 @@ extern uint8_t* HeightField;        // from AllocateZeroed; null when there is n
 // platform.
 bool CaptureDesktop();
 
+// Bytes of one row of a 24-bit snapshot: 3 per pixel, rounded up to a multiple of 4.
+inline size_t SnapshotStride(int32_t width)
+{
+    return (3 * static_cast<size_t>(width > 0 ? width : 0) + 3) & ~size_t{3};
+}
+
 // The grey rule: height = (70 B + 100 G + 85 R) >> 9 for each pixel of a 24-bit bottom-up BGR
-// picture whose rows are padded to 4 bytes; heightField gets the same row order, W bytes a row.
-// An empty picture or a missing buffer writes nothing.
+// picture whose rows are SnapshotStride(width) bytes apart; heightField gets the same row
+// order, W bytes a row. An empty picture or a missing buffer writes nothing.
 void HeightFieldFromSnapshot(const uint8_t* snapshot, int32_t width, int32_t height,
                              uint8_t* heightField);

@@ -25,7 +25,7 @@ extern DesktopSource CaptureSource;
 inline constexpr int32_t MaxDesktopSide = 8192;
 
 // A desktop snapshot as a capture makes it: blue, green, red bytes, the bottom row first, rows
-// padded to a multiple of 4 bytes (SnapshotStride in surface/demo_desktop.h).
+// padded to a multiple of 4 bytes (SnapshotStride in surface/height_field.h).
 struct DesktopSnapshot {
     std::vector<uint8_t> pixels;
     int32_t width = 0;
