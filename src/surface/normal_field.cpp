@@ -29,19 +29,13 @@ inline void NormalFromHeights(int32_t a, int32_t b, int32_t c, Vec3& out)
     NormalizeVec3(out, n);
 }
 
-// Columns [from, to) of one screen row; reads above[from, to) and below[from, to].
-inline void ScalarSpan(const uint8_t* above, const uint8_t* below, ptrdiff_t from, ptrdiff_t to,
-                       Vec3* out)
-{
-    for (ptrdiff_t x = from; x < to; ++x) NormalFromHeights(above[x], below[x], below[x + 1], out[x]);
-}
-
-// One screen row: count normals from the row above (a) and the row below it (b, c).
+// One screen row: count normals from the row above (a) and the row below it (b, c); reads
+// above[0, count) and below[0, count].
 using RowBuild = void (*)(const uint8_t* above, const uint8_t* below, ptrdiff_t count, Vec3* out);
 
 void PortableRow(const uint8_t* above, const uint8_t* below, ptrdiff_t count, Vec3* out)
 {
-    ScalarSpan(above, below, 0, count, out);
+    for (ptrdiff_t x = 0; x < count; ++x) NormalFromHeights(above[x], below[x], below[x + 1], out[x]);
 }
 
 // The vector paths write eight normals at a time. A row's ends are covered by groups that
@@ -123,7 +117,7 @@ template <bool Stream>
 void Sse2Row(const uint8_t* above, const uint8_t* below, ptrdiff_t count, Vec3* out)
 {
     if (count < 8) {
-        ScalarSpan(above, below, 0, count, out);
+        PortableRow(above, below, count, out);
         return;
     }
     ptrdiff_t x = 0;
@@ -190,7 +184,7 @@ __attribute__((target("avx2"))) void Avx2Row(const uint8_t* above, const uint8_t
                                              ptrdiff_t count, Vec3* out)
 {
     if (count < 8) {
-        ScalarSpan(above, below, 0, count, out);
+        PortableRow(above, below, count, out);
         return;
     }
     ptrdiff_t x = 0;
