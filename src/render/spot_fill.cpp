@@ -89,7 +89,7 @@ void FillRowSse2(const Vec3* normals, const Vec3* ahead, const Vec3* falloff,
         b = _mm_or_si128(b, _mm_slli_epi32(b, 16));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_and_si128(b, mask));
     }
-    FillRowPortable(normals + i, ahead, falloff + i, colorMask, out, count - i);
+    FillRowPortable(normals + i, ahead + i, falloff + i, colorMask, out, count - i);
 }
 
 // Eight texels a step: texels 0-3 in the low lane, 4-7 in the high lane.
@@ -124,7 +124,7 @@ __attribute__((target("avx2"))) void FillRowAvx2(const Vec3* normals, const Vec3
         const __m256i texels = _mm256_and_si256(_mm256_shuffle_epi8(s, spread), mask);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), texels);
     }
-    FillRowSse2(normals + i, ahead, falloff + i, colorMask, out, count - i);
+    FillRowSse2(normals + i, ahead + i, falloff + i, colorMask, out, count - i);
 }
 
 // Sixteen texels a step: two two-source permutes gather each component from the products.
@@ -167,7 +167,7 @@ __attribute__((target("avx512f,avx512bw"))) void FillRowAvx512(const Vec3* norma
         const __m512i texels = _mm512_and_si512(_mm512_shuffle_epi8(s, spread), mask);
         _mm512_storeu_si512(out, texels);
     }
-    FillRowAvx2(normals + i, ahead, falloff + i, colorMask, out, count - i);
+    FillRowAvx2(normals + i, ahead + i, falloff + i, colorMask, out, count - i);
 }
 
 #undef TAVREL_UNTANGLE
