@@ -13,6 +13,8 @@ struct SaverSettings {
     uint32_t LightSpeed = 50;  // 0..100 as the dialog writes it
     uint32_t NumLights = 2;    // 0..4 for one to five spots
     uint32_t ColorLight = 6;   // index into LightColorTable; 7 is "Random"
+
+    bool operator==(const SaverSettings&) const = default;
 };
 
 extern SaverSettings Settings;

@@ -24,13 +24,6 @@ namespace {
 
 const std::string Section = "[HKEY_CURRENT_USER\\Control Panel\\Desktop\\3D Tavrel Screensaver]";
 
-bool SameRecord(const SaverSettings& a, const SaverSettings& b)
-{
-    return a.bTnL == b.bTnL && a.bTime == b.bTime && a.bFps == b.bFps &&
-           a.Prominent == b.Prominent && a.LightSpeed == b.LightSpeed &&
-           a.NumLights == b.NumLights && a.ColorLight == b.ColorLight;
-}
-
 bool Exists(const std::string& path)
 {
     struct stat info {};
@@ -117,7 +110,7 @@ TEST_F(FileStoreTest, SaveWritesTheExportFormatAndLoadReadsItBack)
 {
     SaverSettings loaded;
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, SaverSettings{}));
+    EXPECT_EQ(loaded, SaverSettings{});
     EXPECT_FALSE(Exists(configHome)) << "a load alone writes nothing";
 
     SaveSettings(SaverSettings{});
@@ -140,7 +133,7 @@ TEST_F(FileStoreTest, SaveWritesTheExportFormatAndLoadReadsItBack)
 
     SaveSettings(Changed());
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, Changed()));
+    EXPECT_EQ(loaded, Changed());
 }
 
 TEST_F(FileStoreTest, KeysAndValuesItDoesNotKnowSurviveASave)
@@ -158,7 +151,7 @@ TEST_F(FileStoreTest, KeysAndValuesItDoesNotKnowSurviveASave)
     EXPECT_NE(text.find(Section + "\n\"Extra\"=\"kept\"\n; a note\n\"[Light Speed]\"=dword:00000064\n"),
               std::string::npos);
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, Changed()));
+    EXPECT_EQ(loaded, Changed());
 }
 
 TEST_F(FileStoreTest, BadFilesNeverChangeAFieldFromAValueItCannotRead)
@@ -190,7 +183,7 @@ TEST_F(FileStoreTest, BadFilesNeverChangeAFieldFromAValueItCannotRead)
         LoadSettings(loaded);
         SaverSettings expected;
         expected.LightSpeed = lightSpeed;
-        EXPECT_TRUE(SameRecord(loaded, expected)) << text;
+        EXPECT_EQ(loaded, expected) << text;
     }
     // Absurd but readable numbers are kept as they are; the readers deal with them.
     Plant(header + "\"[Num Lights]\"=dword:ffffffff\r\n\"[Num Lights]\"=dword:00000009\r\n"
@@ -202,7 +195,7 @@ TEST_F(FileStoreTest, BadFilesNeverChangeAFieldFromAValueItCannotRead)
     SaveSettings(loaded);
     SaverSettings again;
     LoadSettings(again);
-    EXPECT_TRUE(SameRecord(again, loaded));
+    EXPECT_EQ(again, loaded);
 }
 
 TEST_F(FileStoreTest, AnUnparseableFileIsPutAsideBeforeItIsReplaced)
@@ -211,13 +204,13 @@ TEST_F(FileStoreTest, AnUnparseableFileIsPutAsideBeforeItIsReplaced)
     Plant(first);
     SaverSettings loaded;
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, SaverSettings{}));
+    EXPECT_EQ(loaded, SaverSettings{});
     EXPECT_EQ(ReadFile(file), first) << "loading leaves it alone";
 
     SaveSettings(Changed());
     EXPECT_EQ(ReadFile(file + ".unreadable"), first);
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, Changed()));
+    EXPECT_EQ(loaded, Changed());
 
     // A second one does not overwrite the first one put aside.
     WriteFile(file, "still not a registry file");
@@ -234,7 +227,7 @@ TEST_F(FileStoreTest, AnUnparseableFileIsPutAsideBeforeItIsReplaced)
     SaveSettings(SaverSettings{});
     EXPECT_EQ(ReadFile(file + ".unreadable-3"), huge);
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, SaverSettings{}));
+    EXPECT_EQ(loaded, SaverSettings{});
 }
 
 TEST_F(FileStoreTest, ASaveCutShortBeforeTheRenameLeavesTheOldFileWhole)
@@ -252,7 +245,7 @@ TEST_F(FileStoreTest, ASaveCutShortBeforeTheRenameLeavesTheOldFileWhole)
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"settings.reg"});
     SaverSettings loaded;
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, SaverSettings{}));
+    EXPECT_EQ(loaded, SaverSettings{});
 }
 
 TEST_F(FileStoreTest, ACrashBeforeTheRenameLeavesTheOldFileWhole)
@@ -274,12 +267,12 @@ TEST_F(FileStoreTest, ACrashBeforeTheRenameLeavesTheOldFileWhole)
     EXPECT_EQ(ReadFile(file), old);
     SaverSettings loaded;
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, SaverSettings{}));
+    EXPECT_EQ(loaded, SaverSettings{});
 
     // The next save goes through, whatever the crash left next to the file.
     SaveSettings(Changed());
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, Changed()));
+    EXPECT_EQ(loaded, Changed());
 }
 
 TEST_F(FileStoreTest, AFullDiskLeavesTheOldFileWhole)
@@ -309,7 +302,7 @@ TEST_F(FileStoreTest, AFolderThatCannotBeMadeMakesSavesDoNothing)
     SaveSettings(Changed());
     SaverSettings loaded;
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, SaverSettings{}));
+    EXPECT_EQ(loaded, SaverSettings{});
     EXPECT_EQ(ReadFile(configHome), "in the way");
 
     // A folder in place of the file: nothing is read, nothing replaced.
@@ -320,7 +313,7 @@ TEST_F(FileStoreTest, AFolderThatCannotBeMadeMakesSavesDoNothing)
     WriteFile(file + "/inside", "x");
     SaveSettings(Changed());
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, SaverSettings{}));
+    EXPECT_EQ(loaded, SaverSettings{});
     EXPECT_EQ(ReadFile(file + "/inside"), "x");
 }
 
@@ -351,7 +344,7 @@ TEST_F(FileStoreTest, ALinkedFileIsWrittenWhereTheLinkPoints)
     EXPECT_TRUE(S_ISLNK(info.st_mode));
     SaverSettings loaded;
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, Changed()));
+    EXPECT_EQ(loaded, Changed());
     EXPECT_NE(ReadFile(dotfiles + "/settings.reg").find("dword:00000064"), std::string::npos);
 }
 

@@ -13,13 +13,6 @@ const char* const DwordNames[] = {"[bTnL]",        "[bTime]",      "[bFps]",
                                   "[Prominent]",   "[Light Speed]", "[Num Lights]",
                                   "[Color Light]"};
 
-bool SameRecord(const SaverSettings& a, const SaverSettings& b)
-{
-    return a.bTnL == b.bTnL && a.bTime == b.bTime && a.bFps == b.bFps &&
-           a.Prominent == b.Prominent && a.LightSpeed == b.LightSpeed &&
-           a.NumLights == b.NumLights && a.ColorLight == b.ColorLight;
-}
-
 class SettingsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -59,14 +52,14 @@ TEST_F(SettingsTest, APartialStoreChangesExactlyTheFieldsItHolds)
     LoadSettings(settings);
     SaverSettings expected;
     expected.bFps = 1;
-    EXPECT_TRUE(SameRecord(settings, expected));
+    EXPECT_EQ(settings, expected);
 
     PutFakeDword(KeyPath, "[Light Speed]", 100);
     PutFakeDword(KeyPath, "[Color Light]", 7);
     LoadSettings(settings);
     expected.LightSpeed = 100;
     expected.ColorLight = 7;
-    EXPECT_TRUE(SameRecord(settings, expected));
+    EXPECT_EQ(settings, expected);
 }
 
 TEST_F(SettingsTest, SaveWritesTheEightValuesInOrder)
@@ -116,7 +109,7 @@ TEST_F(SettingsTest, ALoadAfterASaveReproducesTheRecordOutOfRangeValuesIncluded)
 
     SaverSettings loaded;
     LoadSettings(loaded);
-    EXPECT_TRUE(SameRecord(loaded, saved));
+    EXPECT_EQ(loaded, saved);
 
     // And a second cycle stores exactly what the first one did.
     const auto firstStore = FakeStore.keys[KeyPath];
@@ -144,7 +137,7 @@ TEST_F(SettingsTest, OnlyFourByteValuesAreTakenWhateverTheirType)
     LoadSettings(settings);
     SaverSettings expected;
     expected.NumLights = 4;
-    EXPECT_TRUE(SameRecord(settings, expected));
+    EXPECT_EQ(settings, expected);
 }
 
 TEST_F(SettingsTest, AnUnreachableStoreChangesNothing)
@@ -157,7 +150,7 @@ TEST_F(SettingsTest, AnUnreachableStoreChangesNothing)
     LoadSettings(settings);
     SaverSettings expected;
     expected.LightSpeed = 77;
-    EXPECT_TRUE(SameRecord(settings, expected));
+    EXPECT_EQ(settings, expected);
 
     SaveSettings(settings);
     EXPECT_EQ(FakeStore.keys[KeyPath].size(), 1u);
