@@ -8,8 +8,6 @@ struct HeadlessHostState {
     int32_t screenWidth = 0;   // the client size the renderer sizes its back buffer by
     int32_t screenHeight = 0;
     bool endRequested = false;  // the end-of-window handling ran or a quit was posted
-    int32_t exitCode = 0;       // of the posted quit
-    int32_t errorCount = 0;     // messages shown
 };
 
 extern HeadlessHostState HeadlessHost;

@@ -22,7 +22,6 @@ void ShowErrorMessage(NativeWindow, const char* text)
 {
     // No one is there to press OK: the message is a line on the standard error.
     PrintErrorLine(text);
-    ++HeadlessHost.errorCount;
 }
 
 void SendDestroyMessage(NativeWindow)
@@ -35,10 +34,9 @@ void PostDestroyMessage(NativeWindow)
     HeadlessHost.endRequested = true;
 }
 
-void PostQuit(int32_t exitCode)
+void PostQuit(int32_t)
 {
     HeadlessHost.endRequested = true;
-    HeadlessHost.exitCode = exitCode;
 }
 
 void ShowWindowRestoredThenMaximized(NativeWindow)
