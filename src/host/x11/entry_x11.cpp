@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "host/posix/headless_host.h"
 #include "host/x11/hack_options.h"
 #include "host/x11/headless_run.h"
 
@@ -27,7 +28,7 @@ int RunDefaultSequence(HackOptions options)
     const std::string folder = CacheFolder() + "/frames";
     std::string reason;
     if (!MakeFolders(folder, reason)) {
-        std::fprintf(stderr, "tavrel: Error: %s\n", reason.c_str());
+        PrintErrorLine(reason.c_str());
         return ExitFailed;
     }
     options.renderPath = folder + "/frame-%04d.png";
