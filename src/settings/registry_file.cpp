@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "settings/settings_store.h"
+
 namespace {
 
 constexpr std::string_view HeaderText = "Windows Registry Editor Version 5.00";
@@ -223,7 +225,7 @@ void ParseValueLine(std::string_view trimmed, const PhysicalLines& physical, siz
         std::string text;
         size_t end = 0;
         if (ParseQuoted(rest, text, end) && Trim(rest.substr(end)).empty()) {
-            line.type = 1;
+            line.type = StoreTypeString;
             line.data.assign(text.begin(), text.end());
             line.data.push_back(0);
             line.readable = true;
@@ -232,14 +234,14 @@ void ParseValueLine(std::string_view trimmed, const PhysicalLines& physical, siz
         const std::string_view digits = Trim(rest.substr(6));
         uint32_t value = 0;
         if (ParseHexNumber(digits, 8, value) && (complete || digits.size() == 8)) {
-            line.type = 4;
+            line.type = StoreTypeDword;
             line.data = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
                          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
             line.readable = true;
         }
     } else if (StartsWithIgnoringCase(rest, "hex")) {
         std::string_view after = rest.substr(3);
-        uint32_t type = 3;
+        uint32_t type = StoreTypeBinary;
         bool typeOk = true;
         if (!after.empty() && after.front() == '(') {
             const size_t close = after.find(')');
@@ -300,7 +302,7 @@ std::string FormatValueLine(std::string_view name, uint32_t type, const uint8_t*
 {
     std::string out = name.empty() ? std::string("@") : QuoteText(name);
     out += '=';
-    if (type == 4 && length == 4) {
+    if (type == StoreTypeDword && length == 4) {
         const uint32_t value = uint32_t{data[0]} | uint32_t{data[1]} << 8 |
                                uint32_t{data[2]} << 16 | uint32_t{data[3]} << 24;
         out += "dword:";
@@ -310,7 +312,7 @@ std::string FormatValueLine(std::string_view name, uint32_t type, const uint8_t*
         return out;
     }
     // A text is written quoted only when the quoted form reads back as the same bytes.
-    bool plainText = type == 1 && length >= 1 && data[length - 1] == 0;
+    bool plainText = type == StoreTypeString && length >= 1 && data[length - 1] == 0;
     for (size_t i = 0; plainText && i + 1 < length; ++i) {
         plainText = data[i] >= 0x20 && data[i] < 0x7F;
     }
@@ -318,7 +320,7 @@ std::string FormatValueLine(std::string_view name, uint32_t type, const uint8_t*
         out += QuoteText(std::string_view(reinterpret_cast<const char*>(data), length - 1));
         return out;
     }
-    if (type == 3) {
+    if (type == StoreTypeBinary) {
         out += "hex:";
     } else {
         out += "hex(";
