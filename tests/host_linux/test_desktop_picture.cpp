@@ -2,9 +2,14 @@
 // damaged and missing files, and the height field that CaptureDesktop makes of it.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "picture_files.h"
@@ -182,6 +187,43 @@ TEST(DesktopPicture, FileErrorsNameTheFile)
     WriteBytes(garbage, {0x89, 'P', 'N', 'G', 1, 2, 3});
     EXPECT_FALSE(LoadDesktopPicture(garbage.c_str(), snapshot, reason));
     EXPECT_NE(reason.find(garbage), std::string::npos) << reason;
+}
+
+TEST(DesktopPicture, AStreamThatIsNoPictureIsNotReadToItsEnd)
+{
+    // As -image /dev/zero would be: bytes that are no picture and do not end. The writer keeps
+    // its end open until the load returns, or for ten seconds at most.
+    TempFolder folder;
+    const std::string pipe = folder / "endless";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::atomic<bool> loaded{false};
+    std::atomic<bool> letGo{false};
+    std::thread writer([&] {
+        const int fd = open(pipe.c_str(), O_WRONLY);
+        if (fd < 0) return;
+        const std::vector<char> zeros(65536, 0);
+        ssize_t written = 0;
+        while (written < static_cast<ssize_t>(zeros.size())) {
+            const ssize_t now = write(fd, zeros.data() + written, zeros.size() - written);
+            if (now <= 0) break;
+            written += now;
+        }
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!loaded && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        letGo = true;
+        close(fd);
+    });
+    DesktopSnapshot snapshot;
+    std::string reason;
+    const bool ok = LoadDesktopPicture(pipe.c_str(), snapshot, reason);
+    const bool beforeTheEnd = !letGo;
+    loaded = true;
+    writer.join();
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(beforeTheEnd) << "the load waited for the stream to end";
+    EXPECT_NE(reason.find("not a PNG"), std::string::npos) << reason;
 }
 
 class CaptureFromSource : public ::testing::Test {

@@ -130,6 +130,8 @@ bool LoadDesktopPicture(const char* path, DesktopSnapshot& snapshot, std::string
             failed = std::ferror(file) != 0;
             break;
         }
+        // A device or a pipe may never end: what does not start like a picture is not read on.
+        if (!KnownPictureFormat(bytes.data(), bytes.size())) break;
         if (bytes.size() > static_cast<size_t>(MaxPictureFileBytes)) break;
     }
     const int readError = errno;
