@@ -326,8 +326,8 @@ void ApplyStates(RenderDevice* device)
         gl.Disable(GL_CULL_FACE);
     }
 
-    const uint32_t mask = states[StateColorWriteEnable];
-    gl.ColorMask((mask & 4) != 0, (mask & 2) != 0, (mask & 1) != 0, (mask & 8) != 0);
+    const uint32_t mask = states[StateColorWriteEnable];  // red 1, green 2, blue 4, alpha 8
+    gl.ColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
 
     const uint32_t* stage = device->stageStates[0];
     gl.Uniform4i(device->uniformStage, static_cast<GLint>(stage[StageColorOp]),
