@@ -557,6 +557,8 @@ RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_
 {
     const uint32_t index = static_cast<uint32_t>(state);
     if (device == nullptr || index >= RenderStateCount) return RenderErrorInvalidCall;
+    // The overlay sets the same states for every line: only a change costs GL calls.
+    if (device->renderStates[index] == value) return RenderOk;
     device->renderStates[index] = value;
     device->stateDirty = true;
     return RenderOk;
@@ -569,6 +571,7 @@ RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureS
     if (device == nullptr || stage >= MaxTextureStages || index >= StageStateCount) {
         return RenderErrorInvalidCall;
     }
+    if (device->stageStates[stage][index] == value) return RenderOk;
     device->stageStates[stage][index] = value;
     if (stage == 0) {
         device->stateDirty = true;
