@@ -311,7 +311,8 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
         processing != CreateHardwareVertexProcessing && processing != 0x80u) {
         return RenderErrorInvalidCall;
     }
-    if (params.backBufferCount > 3 || params.swapEffect < 1 || params.swapEffect > 3) {
+    // Swap effects: discard 1, flip 2, copy 3, copy at the vertical blank 4.
+    if (params.backBufferCount > 3 || params.swapEffect < 1 || params.swapEffect > 4) {
         return RenderErrorInvalidCall;
     }
 
