@@ -74,7 +74,6 @@ constexpr uint32_t VertexFormatXyzRhwTex1 = 0x104;
 
 constexpr uint32_t UsageNone = 0;
 constexpr uint32_t UsageWriteOnly = 8;
-constexpr uint32_t PoolDefault = 0;
 constexpr uint32_t PoolManaged = 1;
 constexpr uint32_t LockNone = 0;
 constexpr uint32_t LockDiscard = 0x2000;
@@ -93,12 +92,6 @@ enum class RenderStateType : uint32_t {
 };
 
 enum class TextureStageStateType : uint32_t {
-    ColorOp = 1,
-    ColorArg1 = 2,
-    ColorArg2 = 3,
-    AlphaOp = 4,
-    AlphaArg1 = 5,
-    AlphaArg2 = 6,
     MagFilter = 16,
     MinFilter = 17,
     MipFilter = 18,

@@ -250,6 +250,10 @@ TEST(PixelBitmaps, ThePixelPassNeedsA32BitBitmapOfExactlyTheGivenSize)
     EXPECT_EQ(bitmap->pixels[4], 0x60);  // blue first
     EXPECT_TRUE(ReadBitmapPixels(bitmap, 2, 2, out));
     EXPECT_EQ(std::memcmp(in, out, sizeof in), 0);
+    // The fourth byte is no colour: read as 0, so black reads as 0 whatever a decoder left there.
+    for (int i = 3; i < 16; i += 4) bitmap->pixels[i] = 0xFF;
+    EXPECT_TRUE(ReadBitmapPixels(bitmap, 2, 2, out));
+    EXPECT_EQ(std::memcmp(in, out, sizeof in), 0);
     EXPECT_FALSE(ReadBitmapPixels(bitmap, 4, 1, out));
     EXPECT_FALSE(ReadBitmapPixels(nullptr, 2, 2, out));
     EXPECT_FALSE(WriteBitmapPixels(deep24, 2, 2, in));

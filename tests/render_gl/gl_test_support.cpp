@@ -143,14 +143,7 @@ void GlDeviceTest::DrawScreenQuad(RenderTexture* texture, float x0, float y0, fl
         {x0, y1, z, 1.0f, u0, v1}, {x0, y0, z, 1.0f, u0, v0}, {x1, y1, z, 1.0f, u1, v1},
         {x1, y0, z, 1.0f, u1, v0}, {x1, y1, z, 1.0f, u1, v1}, {x0, y0, z, 1.0f, u0, v0},
     };
-    uint8_t* data = nullptr;
-    ASSERT_EQ(LockVertexBuffer(screenQuad, 0, 0, data, LockNone), RenderOk);
-    std::memcpy(data, vertices, sizeof vertices);
-    ASSERT_EQ(UnlockVertexBuffer(screenQuad), RenderOk);
-    SetVertexShader(device, VertexFormatXyzRhwTex1);
-    SetStreamSource(device, 0, screenQuad, 24);
-    SetTexture(device, 0, texture);
-    ASSERT_EQ(DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2), RenderOk);
+    DrawQuad(screenQuad, VertexFormatXyzRhwTex1, vertices, sizeof vertices, texture);
 }
 
 void GlDeviceTest::DrawWorldQuad(RenderTexture* texture, float left, float bottom, float right,
@@ -160,12 +153,18 @@ void GlDeviceTest::DrawWorldQuad(RenderTexture* texture, float left, float botto
         {left, bottom, z, 0.0f, 1.0f}, {left, top, z, 0.0f, 0.0f},  {right, top, z, 1.0f, 0.0f},
         {left, bottom, z, 0.0f, 1.0f}, {right, top, z, 1.0f, 0.0f}, {right, bottom, z, 1.0f, 1.0f},
     };
+    DrawQuad(worldQuad, VertexFormatXyzTex1, vertices, sizeof vertices, texture);
+}
+
+void GlDeviceTest::DrawQuad(RenderVertexBuffer* buffer, uint32_t format, const void* vertices,
+                            uint32_t bytes, RenderTexture* texture)
+{
     uint8_t* data = nullptr;
-    ASSERT_EQ(LockVertexBuffer(worldQuad, 0, 0, data, LockNone), RenderOk);
-    std::memcpy(data, vertices, sizeof vertices);
-    ASSERT_EQ(UnlockVertexBuffer(worldQuad), RenderOk);
-    SetVertexShader(device, VertexFormatXyzTex1);
-    SetStreamSource(device, 0, worldQuad, 20);
+    ASSERT_EQ(LockVertexBuffer(buffer, 0, 0, data, LockNone), RenderOk);
+    std::memcpy(data, vertices, bytes);
+    ASSERT_EQ(UnlockVertexBuffer(buffer), RenderOk);
+    SetVertexShader(device, format);
+    SetStreamSource(device, 0, buffer, bytes / 6);
     SetTexture(device, 0, texture);
     ASSERT_EQ(DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2), RenderOk);
 }

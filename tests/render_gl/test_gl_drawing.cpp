@@ -261,3 +261,21 @@ TEST_F(GlDeviceTest, DepthTestUsesDirect3DDepthOnlyWhenZIsEnabled)
     ExpectNear(Pixel(25, 50), 0, 255, 0, 0, "nearest green");
     ExpectNear(Pixel(250, 50), 255, 0, 0, 0, "no depth test");
 }
+
+TEST_F(GlDeviceTest, ColourWriteMaskKeepsTheChannelsDirect3DNames)
+{
+    // D3DRS_COLORWRITEENABLE: red 1, green 2, blue 4, alpha 8.
+    const auto colorWriteEnable = static_cast<RenderStateType>(168);
+    RenderTexture* white = MakeTexture(1, 1, {0xFFFFFFFFu});
+    Clear(device, 0, nullptr, ClearTarget, 0, 0.0f, 0);
+    BeginScene(device);
+    SetRenderState(device, colorWriteEnable, 1u);
+    DrawScreenQuad(white, 0.0f, 0.0f, 10.0f, 10.0f);
+    SetRenderState(device, colorWriteEnable, 2u | 4u);
+    DrawScreenQuad(white, 20.0f, 0.0f, 30.0f, 10.0f);
+    SetRenderState(device, colorWriteEnable, 0xFu);
+    EndScene(device);
+    PresentAndRead();
+    ExpectNear(Pixel(5, 5), 255, 0, 0, 0, "red only");
+    ExpectNear(Pixel(25, 5), 0, 255, 255, 0, "green and blue");
+}

@@ -293,5 +293,15 @@ TEST(GlAdapter, ReportsTheDisplayModeTheHostSets)
                            params, device),
               RenderErrorInvalidCall);
     EXPECT_EQ(device, nullptr);
+    params = SaverPresentParameters(64, 64);
+    params.swapEffect = 5;  // past D3DSWAPEFFECT_COPY_VSYNC
+    EXPECT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,
+                           params, device),
+              RenderErrorInvalidCall);
+    params.swapEffect = 4;  // D3DSWAPEFFECT_COPY_VSYNC is one of Direct3D 8's
+    EXPECT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,
+                           params, device),
+              RenderOk);
+    ReleaseHandle(device);
     ReleaseHandle(system);
 }

@@ -1,6 +1,7 @@
 // The OpenGL back end drawing into an X11 window (run under a virtual X server).
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "gl_test_support.h"
 
@@ -111,4 +112,24 @@ TEST_F(GlWindowTest, PresentStretchesASmallerBackBufferOverTheWindow)
     EXPECT_EQ(WindowPixel(150, 110), 0x00FF00u);
     EXPECT_EQ(WindowPixel(170, 130), 0xFF0000u);
     EXPECT_EQ(WindowPixel(300, 220), 0xFF0000u);
+}
+
+TEST_F(GlWindowTest, EndingTheLastSystemOfAnotherDisplayLeavesThisDeviceDrawing)
+{
+    // A device without a window on the X11 display, current on this thread.
+    ASSERT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0,
+                           CreateHardwareVertexProcessing, SaverPresentParameters(16, 16), device),
+              RenderOk);
+    PinLoadedLibraries();
+    SetGlNativeDisplay(nullptr);
+    RenderSystem* offscreen = CreateRenderSystem(RenderSdkVersion);
+    ASSERT_NE(offscreen, nullptr);
+    ReleaseHandle(offscreen);  // ends the offscreen display and lets this thread's context go
+
+    ASSERT_EQ(Clear(device, 0, nullptr, ClearTarget, 0x0000FF00u, 0.0f, 0), RenderOk);
+    ASSERT_EQ(Present(device), RenderOk);
+    std::vector<uint8_t> frame(16 * 16 * 4, 0);
+    ASSERT_EQ(ReadPresentedFrame(device, frame.data(), 16 * 4), RenderOk);
+    EXPECT_EQ(frame[0], 0);
+    EXPECT_EQ(frame[1], 255);
 }

@@ -10,7 +10,8 @@
 inline std::vector<uint8_t> ReadResourceFile(const std::string& name)
 {
     std::ifstream in(std::string(TAVREL_RESOURCE_DIR) + "/" + name, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 inline uint32_t ReadLe16(const std::vector<uint8_t>& b, size_t at)

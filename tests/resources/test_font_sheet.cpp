@@ -50,7 +50,7 @@ protected:
 };
 GreySheet* FontSheet::sheet = nullptr;
 
-} // namespace
+}  // namespace
 
 TEST_F(FontSheet, IsA256By256Gif87aOfAntiAliasedGreys)
 {
@@ -92,10 +92,12 @@ TEST_F(FontSheet, ColumnsJustOutsideEachCellAreBlack)
         const GlyphEntry& e = GlyphTable[i];
         for (uint32_t y = e.top; y < e.top + GlyphHeight; ++y) {
             if (e.left > 0) {
-                EXPECT_EQ(sheet->At(e.left - 1, y), 0) << "code " << i + FirstGlyphCode << " row " << y;
+                EXPECT_EQ(sheet->At(e.left - 1, y), 0)
+                    << "code " << i + FirstGlyphCode << " row " << y;
             }
             // right is a byte, so the column at right always exists.
-            EXPECT_EQ(sheet->At(e.right, y), 0) << "code " << i + FirstGlyphCode << " row " << y;
+            EXPECT_EQ(sheet->At(e.right, y), 0)
+                << "code " << i + FirstGlyphCode << " row " << y;
         }
     }
 }
@@ -107,7 +109,9 @@ TEST_F(FontSheet, EveryGlyphButTheBlanksIsDrawnAndTheBlankStripIsEmpty)
         const GlyphEntry& e = LookUpGlyph(code);
         uint8_t brightest = 0;
         for (uint32_t y = e.top; y < e.top + GlyphHeight; ++y) {
-            for (uint32_t x = e.left; x < e.right; ++x) brightest = std::max(brightest, sheet->At(x, y));
+            for (uint32_t x = e.left; x < e.right; ++x) {
+                brightest = std::max(brightest, sheet->At(x, y));
+            }
         }
         if (IsBlank(code)) {
             EXPECT_EQ(brightest, 0) << "blank glyph " << code << " has ink";
@@ -134,5 +138,7 @@ TEST_F(FontSheet, FlatBottomedGlyphsOfEveryRowShareOneBaseline)
     };
     const int baseline = lastInkedRow('H');
     ASSERT_GT(baseline, 0);
-    for (char c : {'1', '.', ':', 'L', 'Z', 'i', 'x', 'z'}) EXPECT_EQ(lastInkedRow(c), baseline) << c;
+    for (char c : {'1', '.', ':', 'L', 'Z', 'i', 'x', 'z'}) {
+        EXPECT_EQ(lastInkedRow(c), baseline) << c;
+    }
 }

@@ -12,7 +12,7 @@ const GlyphEntry& EntryOf(char c) { return GlyphTable[static_cast<uint8_t>(c) - 
 
 bool InBlankStrip(const GlyphEntry& e) { return e.top == RowTops[0] && e.right <= 7; }
 
-} // namespace
+}  // namespace
 
 TEST(GlyphTable, EveryCellLiesOnASheetRowInsideTheSheet)
 {

@@ -52,8 +52,7 @@ bool ReadBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, uint32
     const size_t count = size_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height);
     const uint8_t* in = bitmap->pixels;
     for (size_t i = 0; i < count; ++i, in += 4) {
-        pixels[i] = uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 |
-                    uint32_t{in[3]} << 24;
+        pixels[i] = uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16;
     }
     return true;
 }

@@ -57,6 +57,9 @@ bool ReadBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, uint32
     const int lines = GetDIBits(memory, Gdi(bitmap), 0, static_cast<UINT>(height), pixels, &info,
                                 DIB_RGB_COLORS);
     DeleteDC(memory);
+    // GDI passes the unused fourth byte through, and OLE may have drawn 0xFF there.
+    const size_t count = size_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height);
+    for (size_t i = 0; i < count; ++i) pixels[i] &= 0x00FFFFFFu;
     return lines == height;
 }
 

@@ -98,18 +98,20 @@ ImageBitmap* DecodeImageBytes(const uint8_t* bytes, uint32_t size, int32_t limit
 
     const HRESULT initialised = CoInitialize(nullptr);
 
-    // Fixed memory (GMEM_FIXED is 0): the handle is the pointer. The stream frees it when
-    // released.
-    HGLOBAL block = GlobalAlloc(GMEM_ZEROINIT, size);
+    // CreateStreamOnHGlobal documents that it needs movable memory. The stream frees the block
+    // when released.
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+    void* copy = block != nullptr ? GlobalLock(block) : nullptr;
     IStream* stream = nullptr;
-    if (block != nullptr) {
-        std::memcpy(reinterpret_cast<void*>(block), bytes, size);
+    if (copy != nullptr) {
+        std::memcpy(copy, bytes, size);
+        GlobalUnlock(block);
         if (FAILED(CreateStreamOnHGlobal(block, TRUE, &stream)) || stream == nullptr) {
             stream = nullptr;
-            GlobalFree(block);
         }
-        block = nullptr;
     }
+    if (stream == nullptr && block != nullptr) GlobalFree(block);
+    block = nullptr;
 
     IPicture* picture = nullptr;
     if (stream != nullptr &&

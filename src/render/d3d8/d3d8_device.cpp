@@ -9,14 +9,10 @@
 
 #include "render/device.h"
 
-static_assert(sizeof(DisplayMode) == sizeof(D3DDISPLAYMODE));
-static_assert(offsetof(DisplayMode, refreshRate) == offsetof(D3DDISPLAYMODE, RefreshRate));
+// The records handed over as they are; the others are copied field by field.
 static_assert(sizeof(Matrix4) == sizeof(D3DMATRIX));
 static_assert(sizeof(Material) == sizeof(D3DMATERIAL8));
 static_assert(offsetof(Material, emissive) == offsetof(D3DMATERIAL8, Emissive));
-static_assert(sizeof(Viewport) == sizeof(D3DVIEWPORT8));
-static_assert(sizeof(LockedRect) == sizeof(D3DLOCKED_RECT));
-static_assert(offsetof(LockedRect, bits) == offsetof(D3DLOCKED_RECT, pBits));
 static_assert(sizeof(int32_t[4]) == sizeof(D3DRECT) && sizeof(int32_t[4]) == sizeof(RECT));
 
 namespace {

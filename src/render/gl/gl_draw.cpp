@@ -326,8 +326,8 @@ void ApplyStates(RenderDevice* device)
         gl.Disable(GL_CULL_FACE);
     }
 
-    const uint32_t mask = states[StateColorWriteEnable];
-    gl.ColorMask((mask & 4) != 0, (mask & 2) != 0, (mask & 1) != 0, (mask & 8) != 0);
+    const uint32_t mask = states[StateColorWriteEnable];  // red 1, green 2, blue 4, alpha 8
+    gl.ColorMask((mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0);
 
     const uint32_t* stage = device->stageStates[0];
     gl.Uniform4i(device->uniformStage, static_cast<GLint>(stage[StageColorOp]),
@@ -557,6 +557,8 @@ RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_
 {
     const uint32_t index = static_cast<uint32_t>(state);
     if (device == nullptr || index >= RenderStateCount) return RenderErrorInvalidCall;
+    // The overlay sets the same states for every line: only a change costs GL calls.
+    if (device->renderStates[index] == value) return RenderOk;
     device->renderStates[index] = value;
     device->stateDirty = true;
     return RenderOk;
@@ -569,6 +571,7 @@ RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureS
     if (device == nullptr || stage >= MaxTextureStages || index >= StageStateCount) {
         return RenderErrorInvalidCall;
     }
+    if (device->stageStates[stage][index] == value) return RenderOk;
     device->stageStates[stage][index] = value;
     if (stage == 0) {
         device->stateDirty = true;

@@ -35,7 +35,7 @@ struct GlFunctions {
 #undef TAVREL_GL_MEMBER
 };
 
-// Filled by the first successful CreateRenderSystem; the pointers do not depend on a context.
+// Filled by CreateRenderSystem; the pointers do not depend on a context.
 extern GlFunctions gl;
 
 // How a Direct3D texture format is stored: its texel size in the locked memory and the GL

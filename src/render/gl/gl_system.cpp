@@ -81,12 +81,17 @@ bool DropDisplayUse(EGLDisplay display)
     return true;
 }
 
+void EndDisplay(EGLDisplay display)
+{
+    eglTerminate(display);
+    // This lets go of whatever context the thread has, a device's on another display too.
+    eglReleaseThread();
+    CurrentDevice = nullptr;
+}
+
 void DestroySystem(RenderSystem* system)
 {
-    if (DropDisplayUse(system->display)) {
-        eglTerminate(system->display);
-        eglReleaseThread();
-    }
+    if (DropDisplayUse(system->display)) EndDisplay(system->display);
     delete system;
 }
 
@@ -254,10 +259,7 @@ RenderSystem* CreateRenderSystem(uint32_t sdkVersion)
     if (system != nullptr && AddDisplayUse(display)) return system;
     delete system;
     // Another system may hold the same display: end it only if none does.
-    if (!DisplayInUse(display)) {
-        eglTerminate(display);
-        eglReleaseThread();
-    }
+    if (!DisplayInUse(display)) EndDisplay(display);
     return nullptr;
 }
 
@@ -309,7 +311,8 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
         processing != CreateHardwareVertexProcessing && processing != 0x80u) {
         return RenderErrorInvalidCall;
     }
-    if (params.backBufferCount > 3 || params.swapEffect < 1 || params.swapEffect > 3) {
+    // Swap effects: discard 1, flip 2, copy 3, copy at the vertical blank 4.
+    if (params.backBufferCount > 3 || params.swapEffect < 1 || params.swapEffect > 4) {
         return RenderErrorInvalidCall;
     }
 
