@@ -62,7 +62,9 @@ uint8_t* PixelAt(Canvas& canvas, int32_t x, int32_t y)
     return canvas.pixels + row * canvas.stride + 3 * static_cast<size_t>(x);
 }
 
-void FillRect(Canvas& canvas, Rect r, Rgb color)
+// Calls paint(pixel) for every pixel of r inside the canvas's clip rectangle.
+template <typename Paint>
+void PaintRect(Canvas& canvas, Rect r, Paint paint)
 {
     const Rect& c = canvas.clip;
     const int32_t x0 = std::max(r.x, c.x);
@@ -71,12 +73,17 @@ void FillRect(Canvas& canvas, Rect r, Rgb color)
     const int32_t y1 = std::min(r.y + r.h, c.y + c.h);
     for (int32_t y = y0; y < y1; ++y) {
         uint8_t* p = PixelAt(canvas, x0, y);
-        for (int32_t x = x0; x < x1; ++x, p += 3) {
-            p[0] = color.b;
-            p[1] = color.g;
-            p[2] = color.r;
-        }
+        for (int32_t x = x0; x < x1; ++x, p += 3) paint(p);
     }
+}
+
+void FillRect(Canvas& canvas, Rect r, Rgb color)
+{
+    PaintRect(canvas, r, [color](uint8_t* p) {
+        p[0] = color.b;
+        p[1] = color.g;
+        p[2] = color.r;
+    });
 }
 
 void FrameRect(Canvas& canvas, Rect r, Rgb color)
@@ -90,17 +97,9 @@ void FrameRect(Canvas& canvas, Rect r, Rgb color)
 // Darkens what lies below by a quarter: a window's shadow.
 void ShadeRect(Canvas& canvas, Rect r)
 {
-    const Rect& c = canvas.clip;
-    const int32_t x0 = std::max(r.x, c.x);
-    const int32_t y0 = std::max(r.y, c.y);
-    const int32_t x1 = std::min(r.x + r.w, c.x + c.w);
-    const int32_t y1 = std::min(r.y + r.h, c.y + c.h);
-    for (int32_t y = y0; y < y1; ++y) {
-        uint8_t* p = PixelAt(canvas, x0, y);
-        for (int32_t x = x0; x < x1; ++x, p += 3) {
-            for (int i = 0; i < 3; ++i) p[i] = static_cast<uint8_t>(p[i] * 3 / 4);
-        }
-    }
+    PaintRect(canvas, r, [](uint8_t* p) {
+        for (int i = 0; i < 3; ++i) p[i] = static_cast<uint8_t>(p[i] * 3 / 4);
+    });
 }
 
 // Top colour to bottom colour.
