@@ -4,7 +4,7 @@
 // fourth byte that carries no colour (0 from stb_image; OLE may leave 0xFF there).
 //
 // On Windows an ImageBitmap* is an HBITMAP of a DIB section (image/win32); elsewhere it points
-// at a record of our own (image/posix). The core reads and writes them only through these calls.
+// at a record of our own (image/stb). The core reads and writes them only through these calls.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // decoded into the bitmaps of image/bitmap.h, drawn upright at the picture's own size.
 //
 // Windows decodes through the OLE picture loader (image/win32); other builds through stb_image
-// (image/posix), from the copies of the same files compiled into the program. The caller owns
+// (image/stb), from the copies of the same files compiled into the program. The caller owns
 // the bitmap and deletes it with DeleteBitmap.
 #pragma once
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <vector>
 
-#include "surface/demo_desktop.h"
+#include "surface/picture/demo_desktop.h"
 #include "surface/height_field.h"
 
 namespace {

@@ -14,9 +14,9 @@
 
 #include "picture_files.h"
 #include "support/heap.h"
-#include "surface/demo_desktop.h"
+#include "surface/picture/demo_desktop.h"
 #include "surface/height_field.h"
-#include "surface/posix/desktop_source.h"
+#include "surface/picture/desktop_source.h"
 #include "common/temp_folder.h"
 
 namespace {

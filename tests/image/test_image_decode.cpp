@@ -11,7 +11,7 @@
 
 #include "image/embedded_images.h"
 #include "image/image_decode.h"
-#include "image/posix/pixel_bitmap.h"
+#include "image/stb/pixel_bitmap.h"
 
 namespace {
 

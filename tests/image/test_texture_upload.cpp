@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "call_log.h"
-#include "image/posix/pixel_bitmap.h"
+#include "image/stb/pixel_bitmap.h"
 #include "image/texture_upload.h"
 #include "recording_device.h"
 

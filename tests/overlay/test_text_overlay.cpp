@@ -6,7 +6,7 @@
 
 #include "image/embedded_images.h"
 #include "image/image_decode.h"
-#include "image/posix/pixel_bitmap.h"
+#include "image/stb/pixel_bitmap.h"
 #include "image/texture_upload.h"
 #include "render/glyph_table.h"
 #include "render/text_overlay.h"

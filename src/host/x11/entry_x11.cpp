@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/posix/headless_host.h"
+#include "host/headless/headless_host.h"
 #include "host/x11/hack_options.h"
-#include "host/x11/headless_run.h"
+#include "host/headless/headless_run.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "surface/posix/desktop_source.h"
+#include "surface/picture/desktop_source.h"
 
 namespace {
 

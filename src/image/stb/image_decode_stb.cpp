@@ -8,7 +8,7 @@
 // ignored, as OLE ignores it. A file that ends before its picture does gives none.
 #include "image/embedded_images.h"
 #include "image/image_decode.h"
-#include "image/posix/pixel_bitmap.h"
+#include "image/stb/pixel_bitmap.h"
 
 #include <climits>
 #include <cstdint>

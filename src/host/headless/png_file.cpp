@@ -1,4 +1,4 @@
-#include "host/posix/png_file.h"
+#include "host/headless/png_file.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "surface/demo_desktop.h"
+#include "surface/picture/demo_desktop.h"
 
 #include <algorithm>
 #include <cstring>

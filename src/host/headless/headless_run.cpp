@@ -1,4 +1,4 @@
-#include "host/x11/headless_run.h"
+#include "host/headless/headless_run.h"
 
 #include <dlfcn.h>
 #include <link.h>
@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "host/posix/headless_host.h"
-#include "host/posix/png_file.h"
+#include "host/headless/headless_host.h"
+#include "host/headless/png_file.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_loop.h"
 #include "render/gl/gl_device.h"
@@ -25,7 +25,7 @@
 #include "support/posix/counter_mode.h"
 #include "support/ranmar.h"
 #include "surface/height_field.h"
-#include "surface/posix/desktop_source.h"
+#include "surface/picture/desktop_source.h"
 
 namespace {
 

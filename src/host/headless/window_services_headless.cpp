@@ -1,7 +1,7 @@
 // What the renderer asks of its window, answered for a run without one.
 #include <cstdio>
 
-#include "host/posix/headless_host.h"
+#include "host/headless/headless_host.h"
 #include "host/window_services.h"
 
 HeadlessHostState HeadlessHost;

@@ -1,4 +1,4 @@
-#include "image/posix/pixel_bitmap.h"
+#include "image/stb/pixel_bitmap.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -6,9 +6,9 @@
 #include <stb_image.h>
 
 #include "support/heap.h"
-#include "surface/demo_desktop.h"
+#include "surface/picture/demo_desktop.h"
 #include "surface/height_field.h"
-#include "surface/posix/desktop_source.h"
+#include "surface/picture/desktop_source.h"
 
 DesktopSource CaptureSource;
 
