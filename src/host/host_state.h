@@ -12,7 +12,6 @@ struct HostState {
     SaverMode mode = SaverMode::Saver;
     uint32_t previewFlag = 0;         // 1 when started with the preview switch
     uint32_t parentWindow = 0;        // the window handle number that came with the switch
-    uintptr_t processHeap = 0;        // the heap every buffer comes from
 };
 
 inline HostState Host;

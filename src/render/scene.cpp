@@ -30,10 +30,6 @@ Matrix4 ProjectionMatrix{};
 Material SceneMaterial{};
 RenderTexture* FontTexture = nullptr;
 
-// The surface fields are the scene's: it allocates and builds them, ShutDownRenderer frees them.
-Vec3* NormalField = nullptr;
-Vec3* FalloffTable = nullptr;
-
 namespace {
 
 constexpr Vec3 CameraEye{2.0f, 1.5f, -3.6f};

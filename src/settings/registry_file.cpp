@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "settings/settings_store.h"
+#include "support/ascii.h"
 
 namespace {
 
@@ -24,25 +25,6 @@ std::string_view Trim(std::string_view text)
         text.remove_suffix(1);
     }
     return text;
-}
-
-char LowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
-    }
-    return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix)
-{
-    return text.size() >= prefix.size() && EqualIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
 int HexDigitValue(char c)

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+Vec3* FalloffTable = nullptr;
+
 void BuildFalloffTable(Vec3* falloffTable)
 {
     if (falloffTable == nullptr) return;

@@ -7,7 +7,8 @@
 
 constexpr int32_t FalloffTableEntries = 256 * 256;
 
-// Owned by the renderer's scene setup; null when there is none.
+// Allocated and built by the renderer's scene setup, freed by its shut-down; null when there is
+// none.
 extern Vec3* FalloffTable;
 
 // Fills all 65,536 entries, row by row from the top-left texel.

@@ -5,6 +5,8 @@
 
 #include "surface/normal_field_paths.h"
 
+Vec3* NormalField = nullptr;
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

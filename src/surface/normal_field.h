@@ -5,7 +5,8 @@
 
 #include "support/vecmath.h"
 
-// W * H normals, owned by the renderer's scene setup; null when there is none.
+// W * H normals; the renderer's scene setup allocates and builds them, its shut-down frees
+// them. Null when there is none.
 extern Vec3* NormalField;
 
 // Fills normalField (W * H entries, zero-filled by the caller) from the bottom-up heightField.

@@ -33,13 +33,6 @@ constexpr NativeWindow NoWindow = 0;
 constexpr int64_t TimerPeriodNs = 28000000;  // the saver window's timer
 constexpr uint32_t LockForReading = 0x10;    // D3DLOCK_READONLY
 
-int64_t MonotonicNanoseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 // Ticks come at the saver's timer period, as in a window: the wait blocks. A tick that ran
 // late moves the next one back instead of bunching ticks up.
 struct TickTimer {

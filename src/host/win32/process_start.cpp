@@ -34,7 +34,6 @@ uint32_t RunCommandLine(const char* className)
 void InitProcess()
 {
     Host.moduleHandle = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
-    Host.processHeap = reinterpret_cast<uintptr_t>(GetProcessHeap());
 
     // The second mask keeps bits, it is no modulus: both seeds stay inside the generator's range.
     const DWORD tick = GetTickCount();

@@ -9,7 +9,7 @@
 // Sets the start-up fields of Host, runs the chosen mode's action and returns its result.
 uint32_t RunCommandLine(const char* className);
 
-// Module handle, heap, random seed, settings, working directory, desktop capture; in that
+// Module handle, random seed, settings, working directory, desktop capture; in that
 // order. Run once, by the saver window or the settings dialog, before anything else.
 void InitProcess();
 

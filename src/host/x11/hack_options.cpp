@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "support/ascii.h"
 #include "surface/picture/desktop_source.h"
 
 namespace {
@@ -43,16 +44,6 @@ bool ParseSeconds(std::string_view text, int64_t& nanoseconds)
     if (error != std::errc{} || end != text.data() + text.size()) return false;
     if (!std::isfinite(seconds) || seconds < 0.0 || seconds > MaxFrameTimeSeconds) return false;
     nanoseconds = std::llrint(seconds * 1e9);
-    return true;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
     return true;
 }
 

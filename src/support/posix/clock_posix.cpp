@@ -31,15 +31,18 @@ int64_t QueryCounterFrequency()
     return 1000000000;
 }
 
-int64_t QueryCounter()
+int64_t MonotonicNanoseconds()
 {
-    if (Fixed) {
-        FixedCount += FixedStep;
-        return FixedCount;
-    }
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+int64_t QueryCounter()
+{
+    if (!Fixed) return MonotonicNanoseconds();
+    FixedCount += FixedStep;
+    return FixedCount;
 }
 
 void ReadLocalTime(LocalTime& out)

@@ -11,3 +11,6 @@
 void UseFixedCounterStep(int64_t step);
 // Back to the monotonic clock and the local time.
 void UseMonotonicCounter();
+
+// The monotonic clock itself, in nanoseconds, whichever counter is in use.
+int64_t MonotonicNanoseconds();
