@@ -70,7 +70,7 @@ void UpdateFrame()
 {
     TickFrameClock();
     // elapsed keeps the unscaled sum; only this tick's step follows the light speed.
-    Clock.frameTime *= static_cast<float>(Settings.LightSpeed) * 0.01f + 0.25f;
+    Clock.frameTime *= static_cast<float>(LightSpeedInRange(Settings.LightSpeed)) * 0.01f + 0.25f;
     RefreshOverlayText(Clock.elapsed, Clock.fps);
     const int32_t activeSpots = ActiveSpotCount(Settings.NumLights);
     for (int32_t k = 0; k < activeSpots; ++k) UpdateLightSpot(LightSpots[k], SpotColors[k]);

@@ -44,6 +44,14 @@ inline int32_t ActiveSpotCount(uint32_t numLights)
     return numLights <= 3 ? static_cast<int32_t>(numLights) + 1 : 5;
 }
 
+// The light speed the frame loop goes by: a stored value outside 0..100 (a hand-edited -1 is
+// read as 0xFFFFFFFF) counts as the nearer end of that range.
+inline uint32_t LightSpeedInRange(uint32_t lightSpeed)
+{
+    const auto speed = static_cast<int32_t>(lightSpeed);
+    return speed < 0 ? 0 : speed > 100 ? 100 : lightSpeed;
+}
+
 // Overwrites each field that has a four-byte value in the store; the others keep what they
 // hold. Nothing is reported: a store that cannot be reached leaves the record as it was.
 void LoadSettings(SaverSettings& settings);

@@ -215,8 +215,12 @@ TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsMoveAndDraw)
 
 TEST_F(FrameLoopTest, LightSpeedScalesTheStepButNotTheElapsedTime)
 {
-    for (const auto& [speed, factor] : {std::pair{0u, 0.25f}, std::pair{50u, 0.75f},
-                                        std::pair{100u, 1.25f}}) {
+    // Stored values beyond the slider's 0..100, as 32-bit words: the nearer end counts.
+    const std::pair<uint32_t, float> cases[] = {
+        {0u, 0.25f},          {50u, 0.75f},         {100u, 1.25f},
+        {101u, 1.25f},        {0x7FFFFFFFu, 1.25f}, {0xFFFFFFFFu /* -1 */, 0.25f},
+        {0x80000000u, 0.25f}, {0xFFFFFF9Cu /* -100 */, 0.25f}};
+    for (const auto& [speed, factor] : cases) {
         ResetAll();
         UseFlatDesktop(300, 300);
         Settings.LightSpeed = speed;
@@ -227,6 +231,7 @@ TEST_F(FrameLoopTest, LightSpeedScalesTheStepButNotTheElapsedTime)
         EXPECT_FLOAT_EQ(Clock.frameTime, factor) << speed;
         EXPECT_EQ(Clock.elapsed, 1.0f);
         EXPECT_EQ(LightSpots[0].phase, phase + Clock.frameTime * 0.6f);
+        EXPECT_EQ(Settings.LightSpeed, speed) << "the stored value stays as it is";
     }
 }
 
