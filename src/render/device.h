@@ -18,6 +18,9 @@
 //  - Bilinear or point sampling as the stage's filters say, never mipmaps; no culling when the
 //    cull mode is none; no depth test when z is disabled; source-alpha blending when enabled.
 //  - Texture memory is top row first; LockRect hands out row 0 and the pitch in bytes.
+// What the saver never asks for (a state, value, vertex format, primitive type or depth format
+// this header does not name) a back end may refuse with RenderErrorInvalidCall, as Direct3D
+// refuses a call it cannot take.
 #pragma once
 
 #include <cstdint>
@@ -76,8 +79,10 @@ constexpr uint32_t UsageNone = 0;
 constexpr uint32_t UsageWriteOnly = 8;
 constexpr uint32_t PoolManaged = 1;
 constexpr uint32_t LockNone = 0;
+constexpr uint32_t LockReadOnly = 0x10;
 constexpr uint32_t LockDiscard = 0x2000;
 constexpr uint32_t ClearTarget = 1;
+constexpr uint32_t ClearZBuffer = 2;
 
 enum class TransformType : uint32_t { View = 2, Projection = 3, World = 256 };
 
@@ -101,7 +106,11 @@ enum class PrimitiveType : uint32_t { TriangleList = 4 };
 
 // Render and stage state values
 constexpr uint32_t ZBufferFalse = 0;
+constexpr uint32_t ZBufferTrue = 1;
 constexpr uint32_t CullNone = 1;
+constexpr uint32_t CullCounterClockwise = 3;
+constexpr uint32_t BlendZero = 1;
+constexpr uint32_t BlendOne = 2;
 constexpr uint32_t BlendSrcAlpha = 5;
 constexpr uint32_t BlendInvSrcAlpha = 6;
 constexpr uint32_t TextureFilterNone = 0;

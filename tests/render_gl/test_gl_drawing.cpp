@@ -228,7 +228,7 @@ TEST_F(GlDeviceTest, VertexColourComesFromMaterialAndAmbientWhenLit)
 TEST_F(GlDeviceTest, DefaultCullingDropsCounterClockwiseTrianglesAndCullNoneKeepsThem)
 {
     RenderTexture* texture = MakeTexture(1, 1, {0xFFFFFFFFu});
-    SetRenderState(device, RenderStateType::CullMode, 3);  // Direct3D's default
+    SetRenderState(device, RenderStateType::CullMode, CullCounterClockwise);  // the default
     Clear(device, 0, nullptr, ClearTarget, 0, 0.0f, 0);
     BeginScene(device);
     DrawScreenQuad(texture, 10.0f, 10.0f, 50.0f, 50.0f);    // clockwise on screen
@@ -246,9 +246,9 @@ TEST_F(GlDeviceTest, DepthTestUsesDirect3DDepthOnlyWhenZIsEnabled)
 {
     RenderTexture* red = MakeTexture(1, 1, {0xFFFF0000u});
     RenderTexture* green = MakeTexture(1, 1, {0xFF00FF00u});
-    Clear(device, 0, nullptr, ClearTarget | 2u, 0, 1.0f, 0);
+    Clear(device, 0, nullptr, ClearTarget | ClearZBuffer, 0, 1.0f, 0);
     BeginScene(device);
-    SetRenderState(device, RenderStateType::ZEnable, 1);
+    SetRenderState(device, RenderStateType::ZEnable, ZBufferTrue);
     DrawScreenQuad(red, 0.0f, 0.0f, 100.0f, 100.0f, 0, 0, 1, 1, 0.2f);
     DrawScreenQuad(green, 0.0f, 0.0f, 100.0f, 100.0f, 0, 0, 1, 1, 0.6f);  // behind: hidden
     DrawScreenQuad(green, 0.0f, 0.0f, 50.0f, 100.0f, 0, 0, 1, 1, 0.1f);   // in front
@@ -260,22 +260,4 @@ TEST_F(GlDeviceTest, DepthTestUsesDirect3DDepthOnlyWhenZIsEnabled)
     ExpectNear(Pixel(75, 50), 255, 0, 0, 0, "nearer red kept");
     ExpectNear(Pixel(25, 50), 0, 255, 0, 0, "nearest green");
     ExpectNear(Pixel(250, 50), 255, 0, 0, 0, "no depth test");
-}
-
-TEST_F(GlDeviceTest, ColourWriteMaskKeepsTheChannelsDirect3DNames)
-{
-    // D3DRS_COLORWRITEENABLE: red 1, green 2, blue 4, alpha 8.
-    const auto colorWriteEnable = static_cast<RenderStateType>(168);
-    RenderTexture* white = MakeTexture(1, 1, {0xFFFFFFFFu});
-    Clear(device, 0, nullptr, ClearTarget, 0, 0.0f, 0);
-    BeginScene(device);
-    SetRenderState(device, colorWriteEnable, 1u);
-    DrawScreenQuad(white, 0.0f, 0.0f, 10.0f, 10.0f);
-    SetRenderState(device, colorWriteEnable, 2u | 4u);
-    DrawScreenQuad(white, 20.0f, 0.0f, 30.0f, 10.0f);
-    SetRenderState(device, colorWriteEnable, 0xFu);
-    EndScene(device);
-    PresentAndRead();
-    ExpectNear(Pixel(5, 5), 255, 0, 0, 0, "red only");
-    ExpectNear(Pixel(25, 5), 0, 255, 255, 0, "green and blue");
 }

@@ -78,7 +78,6 @@ TEST_F(GlDeviceTest, EveryTextureFormatSamplesAsDirect3DDefinesIt)
         {FormatA8R3G3B2, 2, 0x80E0, {255, 0, 0, 0x80}},
         {FormatA8R3G3B2, 2, 0xFF4B, {0x49, 0x49, 0xFF, 255}},
         {FormatX4R4G4B4, 2, 0x0F5A, {0xFF, 0x55, 0xAA, 255}},
-        {FormatL8, 1, 0x7B, {0x7B, 0x7B, 0x7B, 255}},
     };
     // Drawn blended over grey so that alpha shows in an X8R8G8B8 back buffer.
     EnableSourceAlphaBlending();
@@ -118,7 +117,8 @@ TEST_F(GlDeviceTest, EveryTextureFormatSamplesAsDirect3DDefinesIt)
 
 TEST_F(GlDeviceTest, UnsupportedTextureRequestsFailWithoutAHandle)
 {
-    const uint32_t formats[] = {FormatUnknown, FormatD16, 19, 31, 0x31545844 /* DXT1 */};
+    // L8 is one of Direct3D's, but no upload of the saver's makes it.
+    const uint32_t formats[] = {FormatUnknown, FormatD16, FormatL8, 19, 31, 0x31545844 /* DXT1 */};
     for (uint32_t format : formats) {
         RenderTexture* texture = reinterpret_cast<RenderTexture*>(1);
         EXPECT_EQ(CreateTexture(device, 16, 16, 1, UsageNone, format, PoolManaged, texture),
@@ -132,7 +132,69 @@ TEST_F(GlDeviceTest, UnsupportedTextureRequestsFailWithoutAHandle)
     EXPECT_EQ(
         CreateTexture(device, 1u << 20, 16, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
         RenderErrorInvalidCall);
+    // A whole mipmap chain, a render target, the default pool: the saver asks for none of them.
+    EXPECT_EQ(CreateTexture(device, 16, 16, 0, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
+              RenderErrorInvalidCall);
+    EXPECT_EQ(CreateTexture(device, 16, 16, 1, 1, FormatA8R8G8B8, PoolManaged, texture),
+              RenderErrorInvalidCall);
+    EXPECT_EQ(CreateTexture(device, 16, 16, 1, UsageNone, FormatA8R8G8B8, 0, texture),
+              RenderErrorInvalidCall);
     EXPECT_EQ(texture, nullptr);
+}
+
+// States and values the saver never sets are refused as Direct3D refuses a call it cannot
+// take, and the state set before stays in force.
+TEST_F(GlDeviceTest, StatesTheSaverNeverSetsAreRefusedAndChangeNothing)
+{
+    const struct {
+        uint32_t state;
+        uint32_t value;
+    } states[] = {
+        {7, 2},      // D3DRS_ZENABLE: D3DZB_USEW
+        {19, 3},     // D3DRS_SRCBLEND: D3DBLEND_SRCCOLOR
+        {20, 12},    // D3DRS_DESTBLEND: D3DBLEND_BOTHSRCALPHA
+        {22, 2},     // D3DRS_CULLMODE: D3DCULL_CW
+        {23, 4},     // D3DRS_ZFUNC
+        {168, 0xF},  // D3DRS_COLORWRITEENABLE
+        {171, 1},    // D3DRS_BLENDOP
+    };
+    for (const auto& c : states) {
+        EXPECT_EQ(SetRenderState(device, static_cast<RenderStateType>(c.state), c.value),
+                  RenderErrorInvalidCall)
+            << c.state << " " << c.value;
+    }
+    const struct {
+        uint32_t stage;
+        uint32_t type;
+        uint32_t value;
+    } stageStates[] = {
+        {0, 16, TextureFilterNone},    // D3DTSS_MAGFILTER
+        {0, 17, 3},                    // D3DTSS_MINFILTER: D3DTEXF_ANISOTROPIC
+        {0, 18, TextureFilterLinear},  // D3DTSS_MIPFILTER
+        {0, 13, 3},                    // D3DTSS_ADDRESSU: D3DTADDRESS_CLAMP
+        {1, 16, TextureFilterLinear},
+    };
+    for (const auto& c : stageStates) {
+        EXPECT_EQ(SetTextureStageState(device, c.stage, static_cast<TextureStageStateType>(c.type),
+                                       c.value),
+                  RenderErrorInvalidCall)
+            << c.stage << " " << c.type << " " << c.value;
+    }
+    EXPECT_EQ(SetVertexShader(device, 0x112 /* XYZ | NORMAL | TEX1 */), RenderErrorInvalidCall);
+    EXPECT_EQ(Clear(device, 0, nullptr, ClearTarget | 4u /* stencil */, 0, 0.0f, 0),
+              RenderErrorInvalidCall);
+
+    // Still no culling (set up by the fixture), point sampling and no blending.
+    RenderTexture* texture = MakeTexture(2, 1, {0xFF0000FFu, 0x00FF0000u});
+    Clear(device, 0, nullptr, ClearTarget, 0, 0.0f, 0);
+    BeginScene(device);
+    EXPECT_EQ(DrawPrimitive(device, static_cast<PrimitiveType>(5) /* D3DPT_TRIANGLESTRIP */, 0, 1),
+              RenderErrorInvalidCall);
+    DrawScreenQuad(texture, 20.0f, 0.0f, 0.0f, 10.0f);  // mirrored: counter-clockwise
+    EndScene(device);
+    PresentAndRead();
+    ExpectNear(Pixel(4, 5), 255, 0, 0, 0, "point-sampled, unblended red");
+    ExpectNear(Pixel(15, 5), 0, 0, 255, 0, "point-sampled, unblended blue");
 }
 
 TEST_F(GlDeviceTest, VertexBufferLocksAndDrawsStayInsideTheBuffer)
@@ -293,15 +355,23 @@ TEST(GlAdapter, ReportsTheDisplayModeTheHostSets)
                            params, device),
               RenderErrorInvalidCall);
     EXPECT_EQ(device, nullptr);
+
+    // Requests the saver never makes.
     params = SaverPresentParameters(64, 64);
-    params.swapEffect = 5;  // past D3DSWAPEFFECT_COPY_VSYNC
+    params.autoDepthStencilFormat = 75;  // D3DFMT_D24S8
     EXPECT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,
                            params, device),
               RenderErrorInvalidCall);
-    params.swapEffect = 4;  // D3DSWAPEFFECT_COPY_VSYNC is one of Direct3D 8's
+    params = SaverPresentParameters(64, 64);
+    params.swapEffect = 1;  // D3DSWAPEFFECT_DISCARD
     EXPECT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,
                            params, device),
-              RenderOk);
-    ReleaseHandle(device);
+              RenderErrorInvalidCall);
+    params.swapEffect = SwapEffectFlip;
+    params.backBufferFormat = FormatR5G6B5;
+    EXPECT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,
+                           params, device),
+              RenderErrorInvalidCall);
+    EXPECT_EQ(CreateRenderSystem(120), nullptr);  // the DirectX 8.0 SDK's version
     ReleaseHandle(system);
 }

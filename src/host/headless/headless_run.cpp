@@ -31,7 +31,6 @@ namespace {
 
 constexpr NativeWindow NoWindow = 0;
 constexpr int64_t TimerPeriodNs = 28000000;  // the saver window's timer
-constexpr uint32_t LockForReading = 0x10;    // D3DLOCK_READONLY
 
 // Ticks come at the saver's timer period, as in a window: the wait blocks. A tick that ran
 // late moves the next one back instead of bunching ticks up.
@@ -100,7 +99,7 @@ bool DumpSpotTextures(const std::string& folder, std::string& reason)
             continue;
         }
         LockedRect locked{};
-        if (LockRect(texture, 0, locked, nullptr, LockForReading) < 0 || locked.bits == nullptr) {
+        if (LockRect(texture, 0, locked, nullptr, LockReadOnly) < 0 || locked.bits == nullptr) {
             reason = "cannot read the texture of light spot " + std::to_string(k);
             return false;
         }

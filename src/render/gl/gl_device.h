@@ -21,6 +21,6 @@ void SetGlNativeDisplay(void* x11Display);
 
 // Copies the last presented frame (black before the first Present): back-buffer height rows,
 // top row first, pitch bytes apart; each pixel 4 bytes in the order red, green, blue, alpha
-// (alpha 255 for a back buffer without alpha). pitch must be at least 4 * width and a multiple
+// (255: the X8R8G8B8 back buffer has none). pitch must be at least 4 * width and a multiple
 // of 4. Not for the per-frame path of a saver: it waits for the frame to finish.
 RenderResult ReadPresentedFrame(RenderDevice* device, uint8_t* pixels, int32_t pitch);

@@ -15,19 +15,18 @@
 #define TAVREL_GL_FUNCTIONS(X)                                                                    \
     X(ActiveTexture) X(AttachShader) X(BindAttribLocation) X(BindBuffer)                          \
     X(BindFragDataLocation) X(BindFramebuffer) X(BindRenderbuffer) X(BindSampler)                 \
-    X(BindTexture) X(BindVertexArray) X(BlendEquation) X(BlendFunc) X(BlitFramebuffer)            \
-    X(BufferData) X(BufferSubData) X(CheckFramebufferStatus) X(Clear) X(ClearColor)               \
-    X(ClearDepth) X(ClearStencil) X(ColorMask) X(CompileShader) X(CreateProgram)                  \
-    X(CreateShader) X(CullFace) X(DeleteBuffers) X(DeleteFramebuffers) X(DeleteProgram)           \
-    X(DeleteRenderbuffers) X(DeleteSamplers) X(DeleteShader) X(DeleteTextures)                    \
-    X(DeleteVertexArrays) X(DepthFunc) X(DepthMask) X(Disable) X(DisableVertexAttribArray)        \
-    X(DrawArrays) X(Enable) X(EnableVertexAttribArray) X(Finish) X(FramebufferRenderbuffer)       \
-    X(GenBuffers) X(GenFramebuffers) X(GenRenderbuffers) X(GenSamplers) X(GenTextures)            \
-    X(GenVertexArrays) X(GetError) X(GetIntegerv) X(GetProgramiv) X(GetShaderiv)                  \
-    X(GetUniformLocation) X(LinkProgram) X(PixelStorei) X(ReadPixels) X(RenderbufferStorage)      \
-    X(SamplerParameteri) X(Scissor) X(ShaderSource) X(TexImage2D) X(TexParameteri)                \
-    X(TexParameteriv) X(TexSubImage2D) X(Uniform1i) X(Uniform2i) X(Uniform4f) X(Uniform4i)        \
-    X(UniformMatrix4fv) X(UseProgram) X(VertexAttrib4f) X(VertexAttribPointer) X(Viewport)
+    X(BindTexture) X(BindVertexArray) X(BlendFunc) X(BlitFramebuffer) X(BufferData)               \
+    X(BufferSubData) X(CheckFramebufferStatus) X(Clear) X(ClearColor) X(ClearDepth)               \
+    X(CompileShader) X(CreateProgram) X(CreateShader) X(DeleteBuffers) X(DeleteFramebuffers)      \
+    X(DeleteProgram) X(DeleteRenderbuffers) X(DeleteSamplers) X(DeleteShader) X(DeleteTextures)   \
+    X(DeleteVertexArrays) X(DepthFunc) X(Disable) X(DrawArrays) X(Enable)                         \
+    X(EnableVertexAttribArray) X(FramebufferRenderbuffer) X(GenBuffers) X(GenFramebuffers)        \
+    X(GenRenderbuffers) X(GenSamplers) X(GenTextures) X(GenVertexArrays) X(GetError)              \
+    X(GetIntegerv) X(GetProgramiv) X(GetShaderiv) X(GetUniformLocation) X(LinkProgram)            \
+    X(PixelStorei) X(ReadPixels) X(RenderbufferStorage) X(SamplerParameteri) X(Scissor)           \
+    X(ShaderSource) X(TexImage2D) X(TexParameteri) X(TexParameteriv) X(TexSubImage2D)             \
+    X(Uniform1i) X(Uniform4f) X(UniformMatrix4fv) X(UseProgram) X(VertexAttribPointer)           \
+    X(Viewport)
 
 struct GlFunctions {
 #define TAVREL_GL_MEMBER(name) decltype(&::gl##name) name;
@@ -50,9 +49,6 @@ struct GlTextureFormat {
     GLint swizzle[4];
     bool widenA8R3G3B2;
 };
-
-// Null for a format this back end cannot sample.
-const GlTextureFormat* FindGlTextureFormat(uint32_t format);
 
 struct RenderSystem {
     EGLDisplay display;
@@ -89,27 +85,26 @@ struct RenderVertexBuffer {
     uint32_t dirtyEnd;
 };
 
-constexpr uint32_t MaxTextureStages = 8;
-constexpr uint32_t RenderStateCount = 256;
-constexpr uint32_t StageStateCount = 32;
-
-struct GlVertexLayout {
-    uint32_t format;
-    uint32_t size;            // bytes the format needs per vertex
-    uint32_t textureOffset;   // of texture set 0
-    bool pretransformed;      // XYZRHW
-    bool textured;            // has texture set 0
+// The Direct3D states this back end draws with, as set (stage 0's filters among them).
+struct GlStates {
+    uint32_t zEnable;
+    uint32_t srcBlend;
+    uint32_t destBlend;
+    uint32_t cullMode;
+    uint32_t alphaBlendEnable;
+    uint32_t lighting;
+    uint32_t ambient;
+    uint32_t magFilter;
+    uint32_t minFilter;
 };
 
 struct RenderDevice {
     RenderSystem* system;
     EGLContext context;
     EGLSurface windowSurface;  // EGL_NO_SURFACE when offscreen
-    PresentParameters params;
     int32_t width;
     int32_t height;
     bool hasDepth;
-    bool hasStencil;
     GLint maxTextureSize;
 
     // The two colour buffers swap roles at every Present, as a flip chain does.
@@ -123,24 +118,19 @@ struct RenderDevice {
     GLuint sampler;
     GLint uniformTransform;
     GLint uniformPretransformed;
-    GLint uniformPixelStep;
     GLint uniformTextured;
-    GLint uniformStage;
-    GLint uniformAlphaArgs;
     GLint uniformDiffuse;
-    GLint uniformFactor;
 
     // Direct3D state as set; turned into GL state before the next draw when dirty.
     Matrix4 world;
     Matrix4 view;
     Matrix4 projection;
     Material material;
-    uint32_t renderStates[RenderStateCount];
-    uint32_t stageStates[MaxTextureStages][StageStateCount];
-    RenderTexture* textures[MaxTextureStages];
+    GlStates states;
+    RenderTexture* texture;  // stage 0's
     RenderVertexBuffer* stream;
     uint32_t streamStride;
-    GlVertexLayout layout;
+    uint32_t vertexFormat;  // 0 until one is selected
     bool inScene;
     bool transformDirty;
     bool stateDirty;

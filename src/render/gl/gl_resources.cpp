@@ -1,5 +1,5 @@
 // Textures and vertex buffers: CPU memory that the caller writes between a lock and an unlock,
-// copied into the GL object at the unlock. Nothing is ever lost, so every pool is "managed".
+// copied into the GL object at the unlock. Nothing is ever lost: the pool is "managed".
 #include <algorithm>
 #include <new>
 
@@ -7,12 +7,7 @@
 
 namespace {
 
-constexpr uint32_t UsageRenderTarget = 1;
-constexpr uint32_t UsageDepthStencil = 2;
-constexpr uint32_t PoolSystemMemory = 2;
-constexpr uint32_t LockReadOnly = 0x10;
-constexpr uint32_t FormatA8L8 = 51;
-
+// The formats the saver's texture upload converts to.
 const GlTextureFormat TextureFormats[] = {
     {FormatR8G8B8, 3, GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE,
      {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
@@ -35,8 +30,6 @@ const GlTextureFormat TextureFormats[] = {
      {GL_RED, GL_GREEN, GL_BLUE, GL_ALPHA}, true},
     {FormatX4R4G4B4, 2, GL_RGBA8, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV,
      {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
-    {FormatL8, 1, GL_R8, GL_RED, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_ONE}, false},
-    {FormatA8L8, 2, GL_RG8, GL_RG, GL_UNSIGNED_BYTE, {GL_RED, GL_RED, GL_RED, GL_GREEN}, false},
 };
 
 void SetUnpack(RenderDevice* device, int32_t rowLength, int32_t alignment)
@@ -105,9 +98,7 @@ void Unlink(RenderTexture* texture)
     else device->textureList = texture->next;
     if (texture->next != nullptr) texture->next->previous = texture->previous;
     texture->previous = texture->next = nullptr;
-    for (RenderTexture*& bound : device->textures) {
-        if (bound == texture) bound = nullptr;
-    }
+    if (device->texture == texture) device->texture = nullptr;
     if (device->boundTexture == texture) device->boundTexture = nullptr;
 }
 
@@ -129,15 +120,15 @@ void DestroyTexture(RenderTexture* texture)
     delete texture;
 }
 
-}  // namespace
-
-const GlTextureFormat* FindGlTextureFormat(uint32_t format)
+const GlTextureFormat* FindTextureFormat(uint32_t format)
 {
     for (const GlTextureFormat& entry : TextureFormats) {
         if (entry.format == format) return &entry;
     }
     return nullptr;
 }
+
+}  // namespace
 
 void DetachDeviceResources(RenderDevice* device, bool deleteNames)
 {
@@ -158,18 +149,14 @@ void DetachDeviceResources(RenderDevice* device, bool deleteNames)
 RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height, uint32_t levels,
                            uint32_t usage, uint32_t format, uint32_t pool, RenderTexture*& texture)
 {
-    (void)levels;  // one level is kept whatever is asked: nothing here samples mipmaps
     texture = nullptr;
-    const GlTextureFormat* entry = FindGlTextureFormat(format);
-    if (device == nullptr || entry == nullptr || width == 0 || height == 0 ||
-        (usage & (UsageRenderTarget | UsageDepthStencil)) != 0 || pool > PoolSystemMemory) {
+    const GlTextureFormat* entry = FindTextureFormat(format);
+    if (device == nullptr || entry == nullptr || levels != 1 || usage != UsageNone ||
+        pool != PoolManaged || width == 0 || height == 0 ||
+        width > static_cast<uint32_t>(device->maxTextureSize) ||
+        height > static_cast<uint32_t>(device->maxTextureSize) || !MakeDeviceCurrent(device)) {
         return RenderErrorInvalidCall;
     }
-    if (width > static_cast<uint32_t>(device->maxTextureSize) ||
-        height > static_cast<uint32_t>(device->maxTextureSize)) {
-        return RenderErrorInvalidCall;
-    }
-    if (!MakeDeviceCurrent(device)) return RenderErrorInvalidCall;
 
     // Rows start on 64-byte boundaries where GL can express it (texel sizes 1, 2 and 4); three
     // byte texels get rows rounded to 4 bytes, GL's largest alignment that divides them.
@@ -281,8 +268,9 @@ RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t 
     (void)usage;
     (void)vertexFormat;  // the layout comes from SetVertexShader at drawing time
     buffer = nullptr;
-    if (device == nullptr || length == 0 || pool > PoolSystemMemory) return RenderErrorInvalidCall;
-    if (!MakeDeviceCurrent(device)) return RenderErrorInvalidCall;
+    if (device == nullptr || length == 0 || pool != PoolManaged || !MakeDeviceCurrent(device)) {
+        return RenderErrorInvalidCall;
+    }
 
     RenderVertexBuffer* created = new (std::nothrow) RenderVertexBuffer{};
     if (created == nullptr) return RenderErrorOutOfVideoMemory;

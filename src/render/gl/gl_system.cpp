@@ -100,32 +100,6 @@ void DropSystemReference(RenderSystem* system)
     if (--system->references == 0) DestroySystem(system);
 }
 
-GLenum ColorBufferFormat(uint32_t format)
-{
-    switch (format) {
-    case FormatA8R8G8B8: return GL_RGBA8;
-    case FormatX8R8G8B8: return GL_RGB8;
-    case FormatR5G6B5: return GL_RGB565;
-    case FormatX1R5G5B5:
-    case FormatA1R5G5B5: return GL_RGB5_A1;
-    default: return GL_NONE;
-    }
-}
-
-// D3DFMT_D32 71, D24S8 75, D24X8 77, D24X4S4 79, D16 80.
-GLenum DepthBufferFormat(uint32_t format, bool& stencil)
-{
-    stencil = format == 75 || format == 79;
-    switch (format) {
-    case 71: return GL_DEPTH_COMPONENT32;
-    case 75:
-    case 79: return GL_DEPTH24_STENCIL8;
-    case 77: return GL_DEPTH_COMPONENT24;
-    case FormatD16: return GL_DEPTH_COMPONENT16;
-    default: return GL_NONE;
-    }
-}
-
 bool ChooseWindowConfig(EGLDisplay display, EGLConfig& config)
 {
     const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE,
@@ -157,8 +131,8 @@ void DestroyDevice(RenderDevice* device)
     delete device;
 }
 
-RenderResult CreateBackBuffers(RenderDevice* device, GLenum colorFormat, GLenum depthFormat,
-                               bool stencil)
+// X8R8G8B8 colour, and a D16 depth buffer when asked for.
+RenderResult CreateBackBuffers(RenderDevice* device)
 {
     GLint limit = 0;
     gl.GetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
@@ -166,21 +140,21 @@ RenderResult CreateBackBuffers(RenderDevice* device, GLenum colorFormat, GLenum 
 
     gl.GenFramebuffers(2, device->framebuffers);
     gl.GenRenderbuffers(2, device->colorBuffers);
-    if (depthFormat != GL_NONE) {
+    if (device->hasDepth) {
         gl.GenRenderbuffers(1, &device->depthBuffer);
         gl.BindRenderbuffer(GL_RENDERBUFFER, device->depthBuffer);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, depthFormat, device->width, device->height);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, device->width,
+                               device->height);
     }
     for (int i = 0; i < 2; ++i) {
         gl.BindRenderbuffer(GL_RENDERBUFFER, device->colorBuffers[i]);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, colorFormat, device->width, device->height);
+        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, device->width, device->height);
         gl.BindFramebuffer(GL_FRAMEBUFFER, device->framebuffers[i]);
         gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                                    device->colorBuffers[i]);
-        if (depthFormat != GL_NONE) {
-            gl.FramebufferRenderbuffer(GL_FRAMEBUFFER,
-                                       stencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
-                                       GL_RENDERBUFFER, device->depthBuffer);
+        if (device->hasDepth) {
+            gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+                                       device->depthBuffer);
         }
         if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
             return RenderErrorOutOfVideoMemory;
@@ -221,7 +195,7 @@ bool MakeDeviceCurrent(RenderDevice* device)
 
 RenderSystem* CreateRenderSystem(uint32_t sdkVersion)
 {
-    if (sdkVersion != RenderSdkVersion && sdkVersion != 120) return nullptr;
+    if (sdkVersion != RenderSdkVersion) return nullptr;
 
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
     if (!HasExtension(clientExtensions, "EGL_EXT_platform_base")) return nullptr;
@@ -304,15 +278,12 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     device = nullptr;
     if (system == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
     if (deviceType != DeviceTypeHal) return RenderErrorNotAvailable;
-    // Exactly one kind of vertex processing: software, hardware or mixed (0x80).
+    // Exactly one kind of vertex processing; a flip chain of up to three back buffers.
     const uint32_t processing =
-        behaviorFlags & (CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing | 0x80u);
-    if (processing != CreateSoftwareVertexProcessing &&
-        processing != CreateHardwareVertexProcessing && processing != 0x80u) {
-        return RenderErrorInvalidCall;
-    }
-    // Swap effects: discard 1, flip 2, copy 3, copy at the vertical blank 4.
-    if (params.backBufferCount > 3 || params.swapEffect < 1 || params.swapEffect > 4) {
+        behaviorFlags & (CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing);
+    const bool oneKind =
+        processing == CreateSoftwareVertexProcessing || processing == CreateHardwareVertexProcessing;
+    if (!oneKind || params.backBufferCount > 3 || params.swapEffect != SwapEffectFlip) {
         return RenderErrorInvalidCall;
     }
 
@@ -327,15 +298,10 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     if (width == 0) width = AdapterMode.width;
     if (height == 0) height = AdapterMode.height;
     if (format == FormatUnknown) format = AdapterMode.format;
-    const GLenum colorFormat = ColorBufferFormat(format);
-    if (colorFormat == GL_NONE || width > 0x7FFFu || height > 0x7FFFu) {
+    const bool hasDepth = params.enableAutoDepthStencil != 0;
+    if (format != FormatX8R8G8B8 || width > 0x7FFFu || height > 0x7FFFu ||
+        (hasDepth && params.autoDepthStencilFormat != FormatD16)) {
         return RenderErrorInvalidCall;
-    }
-    bool stencil = false;
-    GLenum depthFormat = GL_NONE;
-    if (params.enableAutoDepthStencil != 0) {
-        depthFormat = DepthBufferFormat(params.autoDepthStencilFormat, stencil);
-        if (depthFormat == GL_NONE) return RenderErrorInvalidCall;
     }
 
     const NativeWindow window = params.deviceWindow != 0 ? params.deviceWindow : focusWindow;
@@ -347,11 +313,9 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     ++system->references;
     created->context = EGL_NO_CONTEXT;
     created->windowSurface = EGL_NO_SURFACE;
-    created->params = params;
     created->width = static_cast<int32_t>(width);
     created->height = static_cast<int32_t>(height);
-    created->hasDepth = depthFormat != GL_NONE;
-    created->hasStencil = stencil;
+    created->hasDepth = hasDepth;
 
     EGLConfig config = EGL_NO_CONFIG_KHR;
     if (window != 0) {
@@ -377,7 +341,7 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
         return RenderErrorNotAvailable;
     }
 
-    RenderResult result = CreateBackBuffers(created, colorFormat, depthFormat, stencil);
+    RenderResult result = CreateBackBuffers(created);
     if (result == RenderOk && !InitDeviceDrawing(created)) result = RenderErrorNotAvailable;
     if (result != RenderOk) {
         DestroyDevice(created);
@@ -410,11 +374,8 @@ RenderResult Present(RenderDevice* device)
         const bool same = windowWidth == device->width && windowHeight == device->height;
         gl.BindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffers[device->back]);
         gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        gl.Disable(GL_SCISSOR_TEST);
-        gl.ColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
         gl.BlitFramebuffer(0, 0, device->width, device->height, 0, windowHeight, windowWidth, 0,
                            GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
-        device->stateDirty = true;
         eglSwapBuffers(device->system->display, device->windowSurface);
     }
     device->back ^= 1u;
