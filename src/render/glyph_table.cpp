@@ -2,6 +2,7 @@
 
 // One line per character code, in code order. tools/make_resources.py reads this table to draw
 // the font sheet, so the cells here and the pictures there cannot drift apart.
+// clang-format off
 const GlyphEntry GlyphTable[GlyphCount] = {
     {  7,   0,   6},  //  32 space
     {  7, 208, 211},  //  33 !
@@ -102,6 +103,7 @@ const GlyphEntry GlyphTable[GlyphCount] = {
     {210, 193, 211},  // 128 registered sign
     {210, 221, 240},  // 129 trade mark sign
 };
+// clang-format on
 
 const GlyphEntry& LookUpGlyph(uint32_t code)
 {

@@ -12,6 +12,7 @@
 
 #include "render/device.h"
 
+// clang-format off
 #define TAVREL_GL_FUNCTIONS(X)                                                                    \
     X(ActiveTexture) X(AttachShader) X(BindAttribLocation) X(BindBuffer)                          \
     X(BindFragDataLocation) X(BindFramebuffer) X(BindRenderbuffer) X(BindSampler)                 \
@@ -27,6 +28,7 @@
     X(ShaderSource) X(TexImage2D) X(TexParameteri) X(TexParameteriv) X(TexSubImage2D)             \
     X(Uniform1i) X(Uniform4f) X(UniformMatrix4fv) X(UseProgram) X(VertexAttribPointer)           \
     X(Viewport)
+// clang-format on
 
 struct GlFunctions {
 #define TAVREL_GL_MEMBER(name) decltype(&::gl##name) name;

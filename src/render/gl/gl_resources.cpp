@@ -8,6 +8,7 @@
 namespace {
 
 // The formats the saver's texture upload converts to.
+// clang-format off
 const GlTextureFormat TextureFormats[] = {
     {FormatR8G8B8, 3, GL_RGB8, GL_BGR, GL_UNSIGNED_BYTE,
      {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
@@ -31,6 +32,7 @@ const GlTextureFormat TextureFormats[] = {
     {FormatX4R4G4B4, 2, GL_RGBA8, GL_BGRA, GL_UNSIGNED_SHORT_4_4_4_4_REV,
      {GL_RED, GL_GREEN, GL_BLUE, GL_ONE}, false},
 };
+// clang-format on
 
 void SetUnpack(RenderDevice* device, int32_t rowLength, int32_t alignment)
 {
