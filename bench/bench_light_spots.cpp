@@ -168,7 +168,8 @@ void ReportTexels(benchmark::State& state, int64_t texelsPerIteration)
     state.SetItemsProcessed(static_cast<int64_t>(texels));
     // Inverted rate of texels * 1e-9: nanoseconds per texel.
     state.counters["ns_per_texel"] =
-        benchmark::Counter(texels * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+        benchmark::Counter(texels * 1e-9,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void BM_FillSpotLiteral(benchmark::State& state)
@@ -271,9 +272,12 @@ __attribute__((target("avx2"))) void BM_MemoryFloor(benchmark::State& state)
             const auto* f = reinterpret_cast<const __m256i*>(&s.falloff[t * 256]);
             auto* out = reinterpret_cast<__m256i*>(texels.data() + t * 1024);
             for (int32_t i = 0; i < 96; i += 3) {
-                const __m256i a = _mm256_or_si256(_mm256_loadu_si256(n + i), _mm256_loadu_si256(n + i + 1));
-                const __m256i b = _mm256_or_si256(_mm256_loadu_si256(n + i + 2), _mm256_loadu_si256(f + i));
-                const __m256i c = _mm256_or_si256(_mm256_loadu_si256(f + i + 1), _mm256_loadu_si256(f + i + 2));
+                const __m256i a =
+                    _mm256_or_si256(_mm256_loadu_si256(n + i), _mm256_loadu_si256(n + i + 1));
+                const __m256i b =
+                    _mm256_or_si256(_mm256_loadu_si256(n + i + 2), _mm256_loadu_si256(f + i));
+                const __m256i c =
+                    _mm256_or_si256(_mm256_loadu_si256(f + i + 1), _mm256_loadu_si256(f + i + 2));
                 _mm256_storeu_si256(out + i / 3, _mm256_or_si256(a, _mm256_or_si256(b, c)));
             }
         }
@@ -296,17 +300,25 @@ void Configure(benchmark::internal::Benchmark* b)
 
 BENCHMARK(BM_FillSpotLiteral)->Name("FillSpot/literal")->Apply(Configure);
 BENCHMARK_CAPTURE(BM_FillSpotKernel, portable, SpotFillKernel::Portable)
-    ->Name("FillSpot/portable")->Apply(Configure);
-BENCHMARK_CAPTURE(BM_FillSpotKernel, sse2, SpotFillKernel::Sse2)
-    ->Name("FillSpot/sse2")->Apply(Configure);
-BENCHMARK_CAPTURE(BM_FillSpotKernel, avx2, SpotFillKernel::Avx2)
-    ->Name("FillSpot/avx2")->Apply(Configure);
-BENCHMARK_CAPTURE(BM_FillSpotKernel, avx512, SpotFillKernel::Avx512)
-    ->Name("FillSpot/avx512")->Apply(Configure);
-BENCHMARK(BM_MemoryFloor)->Name("FillSpot/memory-floor")->Apply(Configure);
-BENCHMARK(BM_FiveSpotFills)->Name("FiveSpotTick/fills-only")->Unit(benchmark::kMicrosecond)
+    ->Name("FillSpot/portable")
     ->Apply(Configure);
-BENCHMARK(BM_FiveSpotTick)->Name("FiveSpotTick/update")->Unit(benchmark::kMicrosecond)
+BENCHMARK_CAPTURE(BM_FillSpotKernel, sse2, SpotFillKernel::Sse2)
+    ->Name("FillSpot/sse2")
+    ->Apply(Configure);
+BENCHMARK_CAPTURE(BM_FillSpotKernel, avx2, SpotFillKernel::Avx2)
+    ->Name("FillSpot/avx2")
+    ->Apply(Configure);
+BENCHMARK_CAPTURE(BM_FillSpotKernel, avx512, SpotFillKernel::Avx512)
+    ->Name("FillSpot/avx512")
+    ->Apply(Configure);
+BENCHMARK(BM_MemoryFloor)->Name("FillSpot/memory-floor")->Apply(Configure);
+BENCHMARK(BM_FiveSpotFills)
+    ->Name("FiveSpotTick/fills-only")
+    ->Unit(benchmark::kMicrosecond)
+    ->Apply(Configure);
+BENCHMARK(BM_FiveSpotTick)
+    ->Name("FiveSpotTick/update")
+    ->Unit(benchmark::kMicrosecond)
     ->Apply(Configure);
 
 // Keeps each run's time per texel for the summary.

@@ -21,7 +21,8 @@ std::vector<uint8_t> DesktopHeights(int32_t w, int32_t h)
     std::vector<uint8_t> heights(static_cast<size_t>(w) * h);
     std::mt19937 random(7);
     for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) heights[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(40 + (x + y) % 24);
+        for (int32_t x = 0; x < w; ++x)
+            heights[static_cast<size_t>(y) * w + x] = static_cast<uint8_t>(40 + (x + y) % 24);
     }
     for (int n = 0; n < 60; ++n) {
         const int32_t x0 = static_cast<int32_t>(random() % w);
@@ -32,7 +33,8 @@ std::vector<uint8_t> DesktopHeights(int32_t w, int32_t h)
         for (int32_t y = y0; y < y1; ++y) {
             for (int32_t x = x0; x < x1; ++x) {
                 const bool ink = (n % 2 == 0) && random() % 6 == 0;
-                heights[static_cast<size_t>(y) * w + x] = ink ? static_cast<uint8_t>(127 - shade) : shade;
+                heights[static_cast<size_t>(y) * w + x] =
+                    ink ? static_cast<uint8_t>(127 - shade) : shade;
             }
         }
     }
@@ -48,9 +50,9 @@ void BuildOnPath(const uint8_t* heights, int32_t w, int32_t h, Vec3* normals)
 void SetPerPixel(benchmark::State& state, double pixels)
 {
     // Shown in seconds with a prefix: "1.2ns" per pixel.
-    state.counters["per_pixel"] = benchmark::Counter(
-        pixels * static_cast<double>(state.iterations()),
-        benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_pixel"] =
+        benchmark::Counter(pixels * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["pixels"] = pixels;
 }
 
@@ -125,15 +127,25 @@ void Screens(benchmark::internal::Benchmark* b)
 
 BENCHMARK(BenchNormalField<BuildNormalField>)->Name("BuildNormalField")->Apply(Screens);
 BENCHMARK(BenchNormalField<BuildOnPath<NormalFieldPath::Sse2>>)
-    ->Name("BuildNormalField/sse2")->Apply(Screens);
+    ->Name("BuildNormalField/sse2")
+    ->Apply(Screens);
 BENCHMARK(BenchNormalField<BuildOnPath<NormalFieldPath::Portable>>)
-    ->Name("BuildNormalField/portable")->Apply(Screens);
-BENCHMARK(BenchNormalField<ReferenceBuildNormalField>)->Name("BuildNormalField/literal")->Apply(Screens);
+    ->Name("BuildNormalField/portable")
+    ->Apply(Screens);
+BENCHMARK(BenchNormalField<ReferenceBuildNormalField>)
+    ->Name("BuildNormalField/literal")
+    ->Apply(Screens);
 BENCHMARK(NormalFieldFreshBuffer<BuildNormalField>)->Name("BuildNormalField/fresh")->Apply(Screens);
 BENCHMARK(NormalFieldFreshBuffer<ReferenceBuildNormalField>)
-    ->Name("BuildNormalField/literal/fresh")->Apply(Screens);
-BENCHMARK(BenchFalloffTable<BuildFalloffTable>)->Name("BuildFalloffTable")->Unit(benchmark::kMillisecond);
+    ->Name("BuildNormalField/literal/fresh")
+    ->Apply(Screens);
+BENCHMARK(BenchFalloffTable<BuildFalloffTable>)
+    ->Name("BuildFalloffTable")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BenchFalloffTable<ReferenceBuildFalloffTable>)
-    ->Name("BuildFalloffTable/literal")->Unit(benchmark::kMillisecond);
+    ->Name("BuildFalloffTable/literal")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(HeightFromSnapshot)
-    ->Name("HeightFieldFromSnapshot")->Args({1920, 1080})->Unit(benchmark::kMillisecond);
+    ->Name("HeightFieldFromSnapshot")
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond);

@@ -5,10 +5,14 @@ namespace {
 bool SwitchLetter(unsigned char letter, SaverMode& mode)
 {
     switch (letter) {
-    case 's': case 'S': mode = SaverMode::Saver; return true;
-    case 'c': case 'C': mode = SaverMode::Config; return true;
-    case 'a': case 'A': mode = SaverMode::ChangePassword; return true;
-    case 'p': case 'P': mode = SaverMode::Preview; return true;
+    case 's':
+    case 'S': mode = SaverMode::Saver; return true;
+    case 'c':
+    case 'C': mode = SaverMode::Config; return true;
+    case 'a':
+    case 'A': mode = SaverMode::ChangePassword; return true;
+    case 'p':
+    case 'P': mode = SaverMode::Preview; return true;
     default: return false;
     }
 }
@@ -32,7 +36,8 @@ CommandLineChoice ScanCommandLine(const char* commandLine)
             choice.previewFlag = mode == SaverMode::Preview ? 1 : 0;
             const unsigned char* number = p + 2;
             while (*number == ':' || *number == ' ' || *number == '"') ++number;
-            if (*number != 0) choice.parentWindow = ParseDecimal(reinterpret_cast<const char*>(number));
+            if (*number != 0)
+                choice.parentWindow = ParseDecimal(reinterpret_cast<const char*>(number));
             return choice;
         }
         if (p == text) return choice;

@@ -10,8 +10,8 @@ struct HostState {
     uintptr_t moduleHandle = 0;       // the program's own instance handle
     const char* className = nullptr;  // the saver window's class name and title
     SaverMode mode = SaverMode::Saver;
-    uint32_t previewFlag = 0;         // 1 when started with the preview switch
-    uint32_t parentWindow = 0;        // the window handle number that came with the switch
+    uint32_t previewFlag = 0;   // 1 when started with the preview switch
+    uint32_t parentWindow = 0;  // the window handle number that came with the switch
 };
 
 inline HostState Host;

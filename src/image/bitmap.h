@@ -28,8 +28,7 @@ bool GetBitmapDescription(ImageBitmap* bitmap, BitmapDescription& out);
 // with all four bytes. False, with nothing copied, when the bitmap is missing or is not a 32-bit
 // bitmap of exactly that size.
 bool ReadBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, uint32_t* pixels);
-bool WriteBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height,
-                       const uint32_t* pixels);
+bool WriteBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, const uint32_t* pixels);
 
 // Deletes the bitmap if present and clears the holder, so a second call does nothing.
 void DeleteBitmap(ImageBitmap*& holder);

@@ -132,8 +132,8 @@ uint32_t UploadBitmapToTexture(RenderDevice* device, ImageBitmap* bitmap, uint32
         const uint8_t* in = source.pixels + (size_t{height} - 1 - row) * sourceRowBytes;
         uint8_t* out = static_cast<uint8_t*>(locked.bits) + row * pitch;
         for (uint32_t column = 0; column < width; ++column) {
-            const uint32_t argb = uint32_t{in[0]} | uint32_t{in[1]} << 8 |
-                                  uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
+            const uint32_t argb = uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 |
+                                  uint32_t{in[3]} << 24;
             uint32_t texel = converter.convert(argb);
             for (uint32_t b = 0; b < converter.bytesPerTexel; ++b) {
                 *out++ = static_cast<uint8_t>(texel);

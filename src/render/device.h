@@ -196,8 +196,8 @@ void ReleaseHandle(Handle*& holder)
 
 RenderResult TestCooperativeLevel(RenderDevice* device);
 // rects: rectCount D3DRECTs (left, top, right, bottom as int32), or null for the whole target.
-RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects,
-                   uint32_t flags, uint32_t color, float z, uint32_t stencil);
+RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects, uint32_t flags,
+                   uint32_t color, float z, uint32_t stencil);
 RenderResult BeginScene(RenderDevice* device);
 RenderResult EndScene(RenderDevice* device);
 // The whole back buffer to the device's window: no rectangles, override or dirty region.
@@ -206,20 +206,18 @@ RenderResult Present(RenderDevice* device);
 RenderResult SetTransform(RenderDevice* device, TransformType type, const Matrix4& matrix);
 RenderResult SetMaterial(RenderDevice* device, const Material& material);
 RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_t value);
-RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
-                                  TextureStageStateType type, uint32_t value);
+RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureStageStateType type,
+                                  uint32_t value);
 
 RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t usage,
-                                uint32_t vertexFormat, uint32_t pool,
-                                RenderVertexBuffer*& buffer);
+                                uint32_t vertexFormat, uint32_t pool, RenderVertexBuffer*& buffer);
 // size 0 locks from offset to the end.
 RenderResult LockVertexBuffer(RenderVertexBuffer* buffer, uint32_t offset, uint32_t size,
                               uint8_t*& data, uint32_t flags);
 RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer);
 
-RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height,
-                           uint32_t levels, uint32_t usage, uint32_t format, uint32_t pool,
-                           RenderTexture*& texture);
+RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height, uint32_t levels,
+                           uint32_t usage, uint32_t format, uint32_t pool, RenderTexture*& texture);
 // rect null: the whole level.
 RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked,
                       const int32_t* rect, uint32_t flags);
@@ -228,8 +226,8 @@ RenderResult UnlockRect(RenderTexture* texture, uint32_t level);
 // Selects a fixed-function vertex format (an FVF code).
 RenderResult SetVertexShader(RenderDevice* device, uint32_t vertexFormat);
 RenderResult SetPixelShader(RenderDevice* device, uint32_t handle);
-RenderResult SetStreamSource(RenderDevice* device, uint32_t stream,
-                             RenderVertexBuffer* buffer, uint32_t stride);
+RenderResult SetStreamSource(RenderDevice* device, uint32_t stream, RenderVertexBuffer* buffer,
+                             uint32_t stride);
 RenderResult SetTexture(RenderDevice* device, uint32_t stage, RenderTexture* texture);
 RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t startVertex,
                            uint32_t primitiveCount);

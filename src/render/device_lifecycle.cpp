@@ -47,8 +47,7 @@ void FreeBuffer(T*& holder)
 
 }  // namespace
 
-uint32_t ChooseRefreshRate(RenderSystem* system, uint32_t width, uint32_t height,
-                           uint32_t format)
+uint32_t ChooseRefreshRate(RenderSystem* system, uint32_t width, uint32_t height, uint32_t format)
 {
     uint32_t best = 0;
     for (uint32_t index = GetAdapterModeCount(system, DefaultAdapter); index-- > 0;) {

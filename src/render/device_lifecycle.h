@@ -19,8 +19,7 @@ extern DisplayMode CurrentDisplayMode;
 void CreateRenderDevice(NativeWindow window, int32_t previewFlag);
 // The highest refresh rate of at most 100 Hz among the adapter's modes of exactly this size
 // and format, or 0 (the adapter's default) when there is none.
-uint32_t ChooseRefreshRate(RenderSystem* system, uint32_t width, uint32_t height,
-                           uint32_t format);
+uint32_t ChooseRefreshRate(RenderSystem* system, uint32_t width, uint32_t height, uint32_t format);
 // Releases the text vertex buffer, the font texture, then each spot's vertex buffer and
 // texture, spot 0 first. Repeating it does nothing.
 void ReleaseSceneResources();

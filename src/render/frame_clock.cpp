@@ -26,8 +26,8 @@ void TickFrameClock()
         return;
     }
     // Both 64-bit values are used whole; the rate is stored in single precision.
-    Clock.fps = static_cast<float>(static_cast<double>(Clock.frequency) /
-                                   static_cast<double>(counts));
+    Clock.fps =
+        static_cast<float>(static_cast<double>(Clock.frequency) / static_cast<double>(counts));
     Clock.frameTime = 1.0f / Clock.fps;
     Clock.elapsed += Clock.frameTime;
 }

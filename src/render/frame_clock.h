@@ -4,11 +4,11 @@
 #include <cstdint>
 
 struct FrameClock {
-    int64_t frequency = 0;  // counts per second, read when the clock starts
-    int64_t lastCount = 0;  // reading at the previous tick (or at the start)
-    float elapsed = 0.0f;   // seconds since the start: the sum of the unscaled frame times
-    float frameTime = 0.0f; // seconds of the last tick; UpdateFrame scales it by the light speed
-    float fps = 0.0f;       // frames per second of the last tick
+    int64_t frequency = 0;   // counts per second, read when the clock starts
+    int64_t lastCount = 0;   // reading at the previous tick (or at the start)
+    float elapsed = 0.0f;    // seconds since the start: the sum of the unscaled frame times
+    float frameTime = 0.0f;  // seconds of the last tick; UpdateFrame scales it by the light speed
+    float fps = 0.0f;        // frames per second of the last tick
 };
 
 extern FrameClock Clock;

@@ -22,12 +22,18 @@ void UploadQuad(RenderVertexBuffer* buffer, float left, float bottom)
     const float right = left + SpotExtent;
     const float top = bottom + SpotExtent;
     ScreenQuad* q = QuadTemplate;
-    q[0].x = left;  q[0].y = bottom;
-    q[1].x = left;  q[1].y = top;
-    q[2].x = right; q[2].y = top;
-    q[3].x = left;  q[3].y = bottom;
-    q[4].x = right; q[4].y = top;
-    q[5].x = right; q[5].y = bottom;
+    q[0].x = left;
+    q[0].y = bottom;
+    q[1].x = left;
+    q[1].y = top;
+    q[2].x = right;
+    q[2].y = top;
+    q[3].x = left;
+    q[3].y = bottom;
+    q[4].x = right;
+    q[4].y = top;
+    q[5].x = right;
+    q[5].y = bottom;
     if (buffer == nullptr) return;
     uint8_t* data = nullptr;
     if (LockVertexBuffer(buffer, 0, 0, data, LockNone) < 0 || data == nullptr) return;
@@ -57,9 +63,8 @@ void UpdateLightSpot(LightSpot& spot, uint32_t colorMask)
     // feed an infinity to the rounding.
     if (!std::isfinite(spot.phase)) spot.phase = 0.0f;
 
-    const SpotPlacement place =
-        PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, DesktopWidth, DesktopHeight,
-                       WorldWidth, WorldHeight, SpotExtent);
+    const SpotPlacement place = PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, DesktopWidth,
+                                               DesktopHeight, WorldWidth, WorldHeight, SpotExtent);
     spot.posX = place.posX;
     spot.posY = place.posY;
     UploadQuad(spot.vertexBuffer, spot.posX, spot.posY);

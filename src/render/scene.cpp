@@ -14,9 +14,8 @@
 #include "surface/normal_field.h"
 
 ScreenQuad QuadTemplate[6] = {
-    {0.0f, 0.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 3.0f, 0.0f, 0.0f, 0.0f},
-    {4.0f, 3.0f, 0.0f, 1.0f, 0.0f}, {0.0f, 0.0f, 0.0f, 0.0f, 1.0f},
-    {4.0f, 3.0f, 0.0f, 1.0f, 0.0f}, {4.0f, 0.0f, 0.0f, 1.0f, 1.0f},
+    {0.0f, 0.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 3.0f, 0.0f, 0.0f, 0.0f}, {4.0f, 3.0f, 0.0f, 1.0f, 0.0f},
+    {0.0f, 0.0f, 0.0f, 0.0f, 1.0f}, {4.0f, 3.0f, 0.0f, 1.0f, 0.0f}, {4.0f, 0.0f, 0.0f, 1.0f, 1.0f},
 };
 
 float WorldWidth = 4.0f;
@@ -63,9 +62,8 @@ void BuildSurfaceFields()
     const int32_t width = DesktopWidth;
     const int32_t height = DesktopHeight;
     if (width > 0 && height > 0) {
-        NormalField = static_cast<Vec3*>(AllocateZeroed(static_cast<size_t>(width) *
-                                                        static_cast<size_t>(height) *
-                                                        sizeof(Vec3)));
+        NormalField = static_cast<Vec3*>(AllocateZeroed(
+            static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(Vec3)));
     }
     FalloffTable = static_cast<Vec3*>(AllocateZeroed(FalloffTableBytes));
 

@@ -47,13 +47,13 @@ void FillRowPortable(const Vec3* normals, const Vec3* /*ahead*/, const Vec3* fal
 #ifdef TAVREL_SPOT_FILL_X86
 
 // Four texels: p0 = x0 y0 z0 x1, p1 = y1 z1 x2 y2, p2 = z2 x3 y3 z3 (per 128-bit lane).
-#define TAVREL_UNTANGLE(shuffle, p0, p1, p2, x, y, z)                  \
-    do {                                                               \
-        const auto xy = shuffle(p1, p2, _MM_SHUFFLE(2, 1, 3, 2));      \
-        const auto yz = shuffle(p0, p1, _MM_SHUFFLE(1, 0, 2, 1));      \
-        x = shuffle(p0, xy, _MM_SHUFFLE(2, 0, 3, 0));                  \
-        y = shuffle(yz, xy, _MM_SHUFFLE(3, 1, 2, 0));                  \
-        z = shuffle(yz, p2, _MM_SHUFFLE(3, 0, 3, 1));                  \
+#define TAVREL_UNTANGLE(shuffle, p0, p1, p2, x, y, z) \
+    do { \
+        const auto xy = shuffle(p1, p2, _MM_SHUFFLE(2, 1, 3, 2)); \
+        const auto yz = shuffle(p0, p1, _MM_SHUFFLE(1, 0, 2, 1)); \
+        x = shuffle(p0, xy, _MM_SHUFFLE(2, 0, 3, 0)); \
+        y = shuffle(yz, xy, _MM_SHUFFLE(3, 1, 2, 0)); \
+        z = shuffle(yz, p2, _MM_SHUFFLE(3, 0, 3, 1)); \
     } while (false)
 
 // Prefetches the 192 bytes (16 texels' normals) at p.
@@ -64,8 +64,8 @@ inline void Prefetch16(const float* p)
     _mm_prefetch(reinterpret_cast<const char*>(p + 32), _MM_HINT_T0);
 }
 
-void FillRowSse2(const Vec3* normals, const Vec3* ahead, const Vec3* falloff,
-                 uint32_t colorMask, uint8_t* out, int32_t count)
+void FillRowSse2(const Vec3* normals, const Vec3* ahead, const Vec3* falloff, uint32_t colorMask,
+                 uint8_t* out, int32_t count)
 {
     const auto* n = reinterpret_cast<const float*>(normals);
     const auto* next = reinterpret_cast<const float*>(ahead);
@@ -103,8 +103,8 @@ __attribute__((target("avx2"))) void FillRowAvx2(const Vec3* normals, const Vec3
     const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
     const __m256 scale = _mm256_set1_ps(255.0f);
     // The low byte of each 32-bit lane, copied into all four of its bytes.
-    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12,
-                                            0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
+    const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12, 0,
+                                            0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 12, 12, 12, 12);
     const __m256i mask = _mm256_set1_epi32(static_cast<int32_t>(colorMask));
     int32_t i = 0;
     for (; i + 8 <= count; i += 8, n += 24, f += 24, out += 32) {
@@ -131,19 +131,22 @@ __attribute__((target("avx2"))) void FillRowAvx2(const Vec3* normals, const Vec3
 __attribute__((target("avx512f,avx512bw"))) void FillRowAvx512(const Vec3* normals,
                                                                const Vec3* ahead,
                                                                const Vec3* falloff,
-                                                               uint32_t colorMask,
-                                                               uint8_t* out, int32_t count)
+                                                               uint32_t colorMask, uint8_t* out,
+                                                               int32_t count)
 {
     const auto* n = reinterpret_cast<const float*>(normals);
     const auto* next = reinterpret_cast<const float*>(ahead);
     const auto* f = reinterpret_cast<const float*>(falloff);
     // Component k of texel j is float 3j + k of the 48; the first permute takes what a and b
     // hold, the second fills the rest from c (index 16 + position in c).
-    const __m512i xFromAB = _mm512_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 0, 0, 0, 0, 0);
+    const __m512i xFromAB =
+        _mm512_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21, 24, 27, 30, 0, 0, 0, 0, 0);
     const __m512i xFromC = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 17, 20, 23, 26, 29);
-    const __m512i yFromAB = _mm512_setr_epi32(1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 31, 0, 0, 0, 0, 0);
+    const __m512i yFromAB =
+        _mm512_setr_epi32(1, 4, 7, 10, 13, 16, 19, 22, 25, 28, 31, 0, 0, 0, 0, 0);
     const __m512i yFromC = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 18, 21, 24, 27, 30);
-    const __m512i zFromAB = _mm512_setr_epi32(2, 5, 8, 11, 14, 17, 20, 23, 26, 29, 0, 0, 0, 0, 0, 0);
+    const __m512i zFromAB =
+        _mm512_setr_epi32(2, 5, 8, 11, 14, 17, 20, 23, 26, 29, 0, 0, 0, 0, 0, 0);
     const __m512i zFromC = _mm512_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 16, 19, 22, 25, 28, 31);
     const __m512 magnitude = _mm512_castsi512_ps(_mm512_set1_epi32(0x7FFFFFFF));
     const __m512 scale = _mm512_set1_ps(255.0f);
@@ -160,10 +163,11 @@ __attribute__((target("avx512f,avx512bw"))) void FillRowAvx512(const Vec3* norma
         const __m512 z = _mm512_permutex2var_ps(_mm512_permutex2var_ps(a, zFromAB, b), zFromC, c);
         const __m512 d = _mm512_add_ps(x, _mm512_add_ps(y, z));
         // The zero-masked form: GCC 12 warns about the undefined source of the plain one.
-        const __m512i s = _mm512_maskz_cvtps_epi32(0xFFFF, _mm512_mul_ps(
-            _mm512_castsi512_ps(_mm512_and_si512(_mm512_castps_si512(d),
-                                                 _mm512_castps_si512(magnitude))),
-            scale));
+        const __m512i s = _mm512_maskz_cvtps_epi32(
+            0xFFFF,
+            _mm512_mul_ps(_mm512_castsi512_ps(_mm512_and_si512(_mm512_castps_si512(d),
+                                                               _mm512_castps_si512(magnitude))),
+                          scale));
         const __m512i texels = _mm512_and_si512(_mm512_shuffle_epi8(s, spread), mask);
         _mm512_storeu_si512(out, texels);
     }
@@ -250,30 +254,27 @@ const char* SpotFillKernelName(SpotFillKernel kernel)
 }
 
 void FillSpotTextureWith(SpotFillKernel kernel, const Vec3* normalField, int32_t width,
-                         int32_t row0, int32_t col0, const Vec3* falloffTable,
-                         uint32_t colorMask, uint8_t* texels, int32_t pitch)
+                         int32_t row0, int32_t col0, const Vec3* falloffTable, uint32_t colorMask,
+                         uint8_t* texels, int32_t pitch)
 {
     FillRows(RowFillOf(kernel), normalField, width, row0, col0, falloffTable, colorMask, texels,
              pitch);
 }
 
 void FillSpotTexture(const Vec3* normalField, int32_t width, int32_t row0, int32_t col0,
-                     const Vec3* falloffTable, uint32_t colorMask, uint8_t* texels,
-                     int32_t pitch)
+                     const Vec3* falloffTable, uint32_t colorMask, uint8_t* texels, int32_t pitch)
 {
-    FillRows(ChosenRowFill, normalField, width, row0, col0, falloffTable, colorMask, texels,
-             pitch);
+    FillRows(ChosenRowFill, normalField, width, row0, col0, falloffTable, colorMask, texels, pitch);
 }
 
 void FillSpotWindow(const Vec3* normalField, int32_t width, int32_t height, int32_t row0,
-                    int32_t col0, const Vec3* falloffTable, uint32_t colorMask,
-                    uint8_t* texels, int32_t pitch)
+                    int32_t col0, const Vec3* falloffTable, uint32_t colorMask, uint8_t* texels,
+                    int32_t pitch)
 {
     const bool fields = normalField != nullptr && falloffTable != nullptr;
     const int64_t top = row0;
     const int64_t left = col0;
-    if (fields && top >= 0 && left >= 0 && top + SpotSize <= height &&
-        left + SpotSize <= width) {
+    if (fields && top >= 0 && left >= 0 && top + SpotSize <= height && left + SpotSize <= width) {
         FillSpotTexture(normalField, width, row0, col0, falloffTable, colorMask, texels, pitch);
         return;
     }

@@ -107,8 +107,8 @@ uint32_t CreateFontTexture(uint32_t tint, RenderTexture*& textureOut)
     DeleteBitmap(sheet);
 
     if (TextVertexBuffer == nullptr) {
-        CreateVertexBuffer(SaverDevice, TextVertexBufferBytes, UsageNone,
-                           VertexFormatXyzRhwTex1, PoolManaged, TextVertexBuffer);
+        CreateVertexBuffer(SaverDevice, TextVertexBufferBytes, UsageNone, VertexFormatXyzRhwTex1,
+                           PoolManaged, TextVertexBuffer);
     }
     return result;
 }

@@ -27,9 +27,9 @@ constexpr uint32_t TextVertexBufferBytes = TextVertexCount * TextVertexStride;  
 extern RenderVertexBuffer* TextVertexBuffer;
 
 // Refreshed every tick by RefreshOverlayText.
-extern char FpsText[16];    // "Fps 60"; empty until the first refresh
-extern char ClockText[8];   // "10 : 05", with "|" for ":" in even seconds
-extern char DateText[13];   // "Dec 6, 2026"
+extern char FpsText[16];   // "Fps 60"; empty until the first refresh
+extern char ClockText[8];  // "10 : 05", with "|" for ":" in even seconds
+extern char DateText[13];  // "Dec 6, 2026"
 extern const char CreditCaption[];
 extern const char* const MonthNames[12];
 // The running second (rounded) at which FpsText was last formatted. Never reset: the running

@@ -353,7 +353,8 @@ RegFile ParseSettingsFile(std::string_view text)
     }
 
     const size_t firstNewline = text.find('\n');
-    if (firstNewline != std::string_view::npos && (firstNewline == 0 || text[firstNewline - 1] != '\r')) {
+    if (firstNewline != std::string_view::npos &&
+        (firstNewline == 0 || text[firstNewline - 1] != '\r')) {
         file.lineEnding = "\n";
     }
 
@@ -402,30 +403,25 @@ const RegFileLine* FindRegFileValue(const RegFile& file, std::string_view keyPat
     bool inKey = false;
     for (const RegFileLine& line : file.lines) {
         switch (line.kind) {
-        case RegLineKind::KeyOpen:
-            inKey = IsUserKey(line.keyPath, keyPath);
-            break;
+        case RegLineKind::KeyOpen: inKey = IsUserKey(line.keyPath, keyPath); break;
         case RegLineKind::KeyDelete:
             inKey = false;
             if (IsUserKeyOrAncestor(line.keyPath, keyPath)) found = nullptr;
             break;
-        case RegLineKind::BrokenKey:
-            inKey = false;
-            break;
+        case RegLineKind::BrokenKey: inKey = false; break;
         case RegLineKind::Value:
             if (inKey && line.readable && EqualIgnoringCase(line.valueName, name)) {
                 found = line.deletesValue ? nullptr : &line;
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
     return found;
 }
 
-void SetRegFileValue(RegFile& file, std::string_view keyPath, std::string_view name,
-                     uint32_t type, const uint8_t* data, size_t length)
+void SetRegFileValue(RegFile& file, std::string_view keyPath, std::string_view name, uint32_t type,
+                     const uint8_t* data, size_t length)
 {
     if (file.status != RegFileStatus::Parsed) {
         file.status = RegFileStatus::Parsed;
@@ -459,9 +455,7 @@ void SetRegFileValue(RegFile& file, std::string_view keyPath, std::string_view n
             }
             break;
         case RegLineKind::KeyDelete:
-        case RegLineKind::BrokenKey:
-            inKey = false;
-            break;
+        case RegLineKind::BrokenKey: inKey = false; break;
         case RegLineKind::Value:
             if (!inKey) break;
             insertAt = i + 1;
@@ -470,8 +464,7 @@ void SetRegFileValue(RegFile& file, std::string_view keyPath, std::string_view n
                 lastMatch = i;
             }
             break;
-        default:
-            break;
+        default: break;
         }
     }
 

@@ -23,7 +23,7 @@ enum class RegFileStatus : uint8_t {
 };
 
 enum class RegLineKind : uint8_t {
-    Header,     // "Windows Registry Editor Version 5.00" or "REGEDIT4"
+    Header,  // "Windows Registry Editor Version 5.00" or "REGEDIT4"
     Blank,
     Comment,    // ; ...
     KeyOpen,    // [path]
@@ -63,8 +63,8 @@ const RegFileLine* FindRegFileValue(const RegFile& file, std::string_view keyPat
 
 // Creates or replaces the value, leaving every other line as it is. A file that is not Parsed
 // starts over as a new file holding just this key.
-void SetRegFileValue(RegFile& file, std::string_view keyPath, std::string_view name,
-                     uint32_t type, const uint8_t* data, size_t length);
+void SetRegFileValue(RegFile& file, std::string_view keyPath, std::string_view name, uint32_t type,
+                     const uint8_t* data, size_t length);
 
 // The text of the file, every line ended by the file's line ending.
 std::string SerializeSettingsFile(const RegFile& file);

@@ -5,11 +5,11 @@
 #include <cstdint>
 
 struct Ranmar {
-    float u[97] = {};          // u[0] is the published u(1)
+    float u[97] = {};  // u[0] is the published u(1)
     float c = 0.0f;
     float cd = 0.0f;
     float cm = 0.0f;
-    int32_t i97 = 97;          // 1-based lag indices; seeding leaves them alone
+    int32_t i97 = 97;  // 1-based lag indices; seeding leaves them alone
     int32_t j97 = 33;
 };
 
@@ -20,5 +20,11 @@ float NextUniform(Ranmar& state);
 
 // The process-wide generator, seeded once by the process start.
 extern Ranmar RandomGenerator;
-inline void SeedRanmar(uint32_t ij, uint32_t kl) { SeedRanmar(RandomGenerator, ij, kl); }
-inline float NextUniform() { return NextUniform(RandomGenerator); }
+inline void SeedRanmar(uint32_t ij, uint32_t kl)
+{
+    SeedRanmar(RandomGenerator, ij, kl);
+}
+inline float NextUniform()
+{
+    return NextUniform(RandomGenerator);
+}

@@ -32,8 +32,8 @@ void MultiplyMatrix(Matrix4& out, const Matrix4& a, const Matrix4& b)
 {
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
-            out.m[r][c] = a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] +
-                          a.m[r][2] * b.m[2][c] + a.m[r][3] * b.m[3][c];
+            out.m[r][c] = a.m[r][0] * b.m[0][c] + a.m[r][1] * b.m[1][c] + a.m[r][2] * b.m[2][c] +
+                          a.m[r][3] * b.m[3][c];
         }
     }
 }
@@ -55,10 +55,8 @@ void LookAtMatrix(Matrix4& out, const Vec3& eye, const Vec3& at, const Vec3& up)
     const float tx = -DotVec3(x, eye);
     const float ty = -DotVec3(y, eye);
     const float tz = -DotVec3(z, eye);
-    out = Matrix4{{{x.x, y.x, z.x, 0.0f},
-                   {x.y, y.y, z.y, 0.0f},
-                   {x.z, y.z, z.z, 0.0f},
-                   {tx, ty, tz, 1.0f}}};
+    out = Matrix4{
+        {{x.x, y.x, z.x, 0.0f}, {x.y, y.y, z.y, 0.0f}, {x.z, y.z, z.z, 0.0f}, {tx, ty, tz, 1.0f}}};
 }
 
 void PerspectiveMatrix(Matrix4& out, float fov, float aspect, float zn, float zf)

@@ -28,8 +28,8 @@ void BuildFalloffTable(Vec3* falloffTable)
             TransformPoint(light, Vec3{1.0f, 0.0f, 0.0f}, rotation);
 
             // Centred one texel right of and below the direction centre; zero from radius 180.
-            const float d = std::sqrt(static_cast<float>((i - 127) * (i - 127) +
-                                                         (j - 127) * (j - 127)));
+            const float d =
+                std::sqrt(static_cast<float>((i - 127) * (i - 127) + (j - 127) * (j - 127)));
             float f = std::cos(d / 180.0f * (0.5f * std::numbers::pi_v<float>));
             if (f <= 0.0f) f = 0.0f;
             *entry++ = Vec3{light.x * f, light.y * f, light.z * f};

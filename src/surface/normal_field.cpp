@@ -37,7 +37,8 @@ using RowBuild = void (*)(const uint8_t* above, const uint8_t* below, ptrdiff_t 
 
 void PortableRow(const uint8_t* above, const uint8_t* below, ptrdiff_t count, Vec3* out)
 {
-    for (ptrdiff_t x = 0; x < count; ++x) NormalFromHeights(above[x], below[x], below[x + 1], out[x]);
+    for (ptrdiff_t x = 0; x < count; ++x)
+        NormalFromHeights(above[x], below[x], below[x + 1], out[x]);
 }
 
 // The vector paths write eight normals at a time. A row's ends are covered by groups that
@@ -66,8 +67,8 @@ inline void StoreFour(__m128i diffAB, __m128i diffCB, Vec3* out)
     const __m128 v = _mm_mul_ps(_mm_cvtepi32_ps(diffCB), scale);
     const __m128 nx = _mm_sub_ps(v, u);
     const __m128 ny = _mm_add_ps(u, v);
-    const __m128 sum = _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)),
-                                  _mm_set1_ps(4.0f));
+    const __m128 sum =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(nx, nx), _mm_mul_ps(ny, ny)), _mm_set1_ps(4.0f));
     const __m128 k = _mm_div_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(sum));
     const __m128 x = _mm_mul_ps(nx, k);
     const __m128 y = _mm_mul_ps(ny, k);
@@ -136,11 +137,13 @@ void Sse2Row(const uint8_t* above, const uint8_t* below, ptrdiff_t count, Vec3* 
 #if defined(TAVREL_NORMALS_AVX2)
 
 template <bool Stream>
-__attribute__((target("avx2"))) inline void Avx2Eight(const uint8_t* above,
-                                                       const uint8_t* below, Vec3* out)
+__attribute__((target("avx2"))) inline void Avx2Eight(const uint8_t* above, const uint8_t* below,
+                                                      Vec3* out)
 {
-    const __m256i a = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(above)));
-    const __m256i b = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(below)));
+    const __m256i a =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(above)));
+    const __m256i b =
+        _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(below)));
     const __m256i c =
         _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(below + 1)));
     const __m256 scale = _mm256_set1_ps(NormalSlopeScale);
@@ -213,8 +216,7 @@ constexpr size_t StreamingBytes = size_t{8} << 20;
 RowBuild ChooseRow(NormalFieldPath path, bool stream)
 {
     switch (path) {
-    case NormalFieldPath::Portable:
-        break;
+    case NormalFieldPath::Portable: break;
     case NormalFieldPath::Sse2:
 #if defined(__SSE2__)
         return stream ? Sse2Row<true> : Sse2Row<false>;
@@ -242,8 +244,7 @@ NormalFieldPath WidestPath()
 bool NormalFieldPathAvailable(NormalFieldPath path)
 {
     switch (path) {
-    case NormalFieldPath::Portable:
-        return true;
+    case NormalFieldPath::Portable: return true;
     case NormalFieldPath::Sse2:
 #if defined(__SSE2__)
         return true;
@@ -268,10 +269,10 @@ void BuildNormalFieldOn(NormalFieldPath path, const uint8_t* heightField, int32_
 
     const ptrdiff_t w = width;
     const ptrdiff_t h = height;
-    const bool stream = path != NormalFieldPath::Portable &&
-                        static_cast<size_t>(w) * static_cast<size_t>(h) * sizeof(Vec3) >
-                            StreamingBytes &&
-                        (reinterpret_cast<uintptr_t>(normalField) & 3) == 0;
+    const bool stream =
+        path != NormalFieldPath::Portable &&
+        static_cast<size_t>(w) * static_cast<size_t>(h) * sizeof(Vec3) > StreamingBytes &&
+        (reinterpret_cast<uintptr_t>(normalField) & 3) == 0;
     const RowBuild row = ChooseRow(path, stream);
     for (ptrdiff_t y = 0; y + 1 < h; ++y) {
         // Screen row y is height-field row H - 1 - y: the height field is stored bottom first.
@@ -283,8 +284,7 @@ void BuildNormalFieldOn(NormalFieldPath path, const uint8_t* heightField, int32_
 #endif
 }
 
-void BuildNormalField(const uint8_t* heightField, int32_t width, int32_t height,
-                      Vec3* normalField)
+void BuildNormalField(const uint8_t* heightField, int32_t width, int32_t height, Vec3* normalField)
 {
     static const NormalFieldPath widest = WidestPath();
     BuildNormalFieldOn(widest, heightField, width, height, normalField);

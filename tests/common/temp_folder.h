@@ -6,28 +6,29 @@
 #include <ftw.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
-#include <sys/stat.h>
 
 class TempFolder {
 public:
     TempFolder()
     {
         const char* base = std::getenv("TMPDIR");
-        std::string pattern = std::string(base != nullptr && base[0] == '/' ? base : "/tmp") +
-                              "/tavrel-test-XXXXXX";
+        std::string pattern =
+            std::string(base != nullptr && base[0] == '/' ? base : "/tmp") + "/tavrel-test-XXXXXX";
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     }
     ~TempFolder()
     {
         if (path_.empty()) return;
-        nftw(path_.c_str(),
-             [](const char* name, const struct stat*, int, FTW*) { return std::remove(name); }, 16,
-             FTW_DEPTH | FTW_PHYS);
+        nftw(
+            path_.c_str(),
+            [](const char* name, const struct stat*, int, FTW*) { return std::remove(name); }, 16,
+            FTW_DEPTH | FTW_PHYS);
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -41,7 +42,7 @@ private:
 
 inline bool FileExists(const std::string& path)
 {
-    struct stat info{};
+    struct stat info {};
     return stat(path.c_str(), &info) == 0;
 }
 

@@ -8,7 +8,7 @@
 struct FakeClockControl {
     int64_t frequency = 1000;
     int64_t counter = 0;
-    int64_t stepPerRead = 0;   // added after every QueryCounter
+    int64_t stepPerRead = 0;  // added after every QueryCounter
     int readCount = 0;
     LocalTime localTime{2026, 12, 6, 10, 5, 7};
 };

@@ -5,8 +5,8 @@
 #include <cstddef>
 
 struct FakeHeapControl {
-    int failAfter = -1;   // allocations left before refusing; -1 never refuses
-    int liveBlocks = 0;   // allocated and not yet freed
+    int failAfter = -1;  // allocations left before refusing; -1 never refuses
+    int liveBlocks = 0;  // allocated and not yet freed
 };
 
 extern FakeHeapControl FakeHeap;

@@ -79,8 +79,7 @@ bool QueryStoreValue(StoreKey key, const char* name, uint32_t& type, void* buffe
     return true;
 }
 
-bool SetStoreValue(StoreKey key, const char* name, uint32_t type, const void* data,
-                   uint32_t length)
+bool SetStoreValue(StoreKey key, const char* name, uint32_t type, const void* data, uint32_t length)
 {
     CallLog.push_back("SetStoreValue " + std::string(name) + " " + std::to_string(type) + " " +
                       std::to_string(length));

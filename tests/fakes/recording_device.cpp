@@ -135,8 +135,8 @@ std::string HandleName(const void* handle)
 
 RenderSystem* CreateRenderSystem(uint32_t sdkVersion)
 {
-    RenderSystem* system = RecordingDevice.failCreateRenderSystem ? nullptr
-                                                                  : Make<RenderSystem>("system");
+    RenderSystem* system =
+        RecordingDevice.failCreateRenderSystem ? nullptr : Make<RenderSystem>("system");
     Log("CreateRenderSystem %u -> %s", sdkVersion, Name(system));
     return system;
 }
@@ -190,10 +190,22 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     return device != nullptr ? RenderOk : RenderErrorNotAvailable;
 }
 
-void Release(RenderSystem* system) { ReleaseObject(system); }
-void Release(RenderDevice* device) { ReleaseObject(device); }
-void Release(RenderTexture* texture) { ReleaseObject(texture); }
-void Release(RenderVertexBuffer* buffer) { ReleaseObject(buffer); }
+void Release(RenderSystem* system)
+{
+    ReleaseObject(system);
+}
+void Release(RenderDevice* device)
+{
+    ReleaseObject(device);
+}
+void Release(RenderTexture* texture)
+{
+    ReleaseObject(texture);
+}
+void Release(RenderVertexBuffer* buffer)
+{
+    ReleaseObject(buffer);
+}
 
 RenderResult TestCooperativeLevel(RenderDevice* device)
 {
@@ -256,8 +268,8 @@ RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_
     return RenderOk;
 }
 
-RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
-                                  TextureStageStateType type, uint32_t value)
+RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureStageStateType type,
+                                  uint32_t value)
 {
     if (!Usable(device, "SetTextureStageState")) return RenderErrorInvalidCall;
     Log("SetTextureStageState %s %u %u %u", Name(device), stage, static_cast<uint32_t>(type),
@@ -266,8 +278,7 @@ RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage,
 }
 
 RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t usage,
-                                uint32_t vertexFormat, uint32_t pool,
-                                RenderVertexBuffer*& buffer)
+                                uint32_t vertexFormat, uint32_t pool, RenderVertexBuffer*& buffer)
 {
     buffer = nullptr;
     if (!Usable(device, "CreateVertexBuffer")) return RenderErrorInvalidCall;
@@ -275,8 +286,8 @@ RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t 
         buffer = Make<RenderVertexBuffer>("buffer");
         buffer->memory.assign(length, 0);
     }
-    Log("CreateVertexBuffer %s %u 0x%x 0x%x %u -> %s", Name(device), length, usage,
-        vertexFormat, pool, Name(buffer));
+    Log("CreateVertexBuffer %s %u 0x%x 0x%x %u -> %s", Name(device), length, usage, vertexFormat,
+        pool, Name(buffer));
     return buffer != nullptr ? RenderOk : RenderErrorOutOfVideoMemory;
 }
 
@@ -287,8 +298,7 @@ RenderResult LockVertexBuffer(RenderVertexBuffer* buffer, uint32_t offset, uint3
     if (!Usable(buffer, "Lock")) return RenderErrorInvalidCall;
     Log("Lock %s %u %u 0x%x", Name(buffer), offset, size, flags);
     if (Fails(RecordingDevice.failLock, RecordingDevice.lockCalls)) return RenderErrorInvalidCall;
-    if (buffer->locked || offset > buffer->memory.size() ||
-        size > buffer->memory.size() - offset) {
+    if (buffer->locked || offset > buffer->memory.size() || size > buffer->memory.size() - offset) {
         Misuse("Lock " + buffer->name);
         return RenderErrorInvalidCall;
     }
@@ -306,9 +316,8 @@ RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer)
     return RenderOk;
 }
 
-RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height,
-                           uint32_t levels, uint32_t usage, uint32_t format, uint32_t pool,
-                           RenderTexture*& texture)
+RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height, uint32_t levels,
+                           uint32_t usage, uint32_t format, uint32_t pool, RenderTexture*& texture)
 {
     texture = nullptr;
     if (!Usable(device, "CreateTexture")) return RenderErrorInvalidCall;
@@ -321,8 +330,8 @@ RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height
                          RecordingDevice.texturePitchPadding;
         texture->memory.assign(static_cast<size_t>(texture->pitch) * height, 0);
     }
-    Log("CreateTexture %s %u %u %u 0x%x %u %u -> %s", Name(device), width, height, levels,
-        usage, format, pool, Name(texture));
+    Log("CreateTexture %s %u %u %u 0x%x %u %u -> %s", Name(device), width, height, levels, usage,
+        format, pool, Name(texture));
     return texture != nullptr ? RenderOk : RenderErrorOutOfVideoMemory;
 }
 
@@ -332,8 +341,8 @@ RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked
     locked = LockedRect{0, nullptr};
     if (!Usable(texture, "LockRect")) return RenderErrorInvalidCall;
     if (rect != nullptr) {
-        Log("LockRect %s %u 0x%x rect %d %d %d %d", Name(texture), level, flags, rect[0],
-            rect[1], rect[2], rect[3]);
+        Log("LockRect %s %u 0x%x rect %d %d %d %d", Name(texture), level, flags, rect[0], rect[1],
+            rect[2], rect[3]);
     } else {
         Log("LockRect %s %u 0x%x", Name(texture), level, flags);
     }
@@ -375,8 +384,8 @@ RenderResult SetPixelShader(RenderDevice* device, uint32_t handle)
     return RenderOk;
 }
 
-RenderResult SetStreamSource(RenderDevice* device, uint32_t stream,
-                             RenderVertexBuffer* buffer, uint32_t stride)
+RenderResult SetStreamSource(RenderDevice* device, uint32_t stream, RenderVertexBuffer* buffer,
+                             uint32_t stride)
 {
     if (!Usable(device, "SetStreamSource")) return RenderErrorInvalidCall;
     if (buffer != nullptr && buffer->released) Usable(buffer, "SetStreamSource");

@@ -56,8 +56,8 @@ struct RecordingDeviceControl {
     NativeWindow lastFocusWindow = 0;
     PresentParameters lastPresentParameters{};
     Material lastMaterial{};
-    std::map<uint32_t, Matrix4> transforms;      // by TransformType value
-    std::map<uint32_t, uint32_t> renderStates;   // by RenderStateType value
+    std::map<uint32_t, Matrix4> transforms;     // by TransformType value
+    std::map<uint32_t, uint32_t> renderStates;  // by RenderStateType value
 };
 
 extern RecordingDeviceControl RecordingDevice;

@@ -87,9 +87,18 @@ TEST(CommandLineTest, TheSwitchNearestTheEndBehindTheLastBackslashWins)
 TEST(CommandLineTest, BytesAboveAsciiAreNeitherMarksLettersNorDigits)
 {
     ExpectChoice(Program + " /\xF3", SaverMode::Config, 0);
-    ExpectChoice(Program + " \xAF" "s", SaverMode::Config, 0);
-    ExpectChoice(Program + " /s 12\xB3" "4", SaverMode::Saver, 12);
-    ExpectChoice(Program + " /s \xB1" "4", SaverMode::Saver, 0);
+    ExpectChoice(Program +
+                     " \xAF"
+                     "s",
+                 SaverMode::Config, 0);
+    ExpectChoice(Program +
+                     " /s 12\xB3"
+                     "4",
+                 SaverMode::Saver, 12);
+    ExpectChoice(Program +
+                     " /s \xB1"
+                     "4",
+                 SaverMode::Saver, 0);
     ExpectChoice("C:\\\xC3\xA9t\xC3\xA9\\tavrel-\xE9\xFF.scr /a", SaverMode::ChangePassword, 0);
 }
 

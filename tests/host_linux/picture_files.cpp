@@ -40,8 +40,7 @@ std::vector<uint8_t> EncodePngChannels(int32_t width, int32_t height, int32_t ch
                                        const std::vector<uint8_t>& pixels)
 {
     std::vector<uint8_t> out;
-    stbi_write_png_to_func(Append, &out, width, height, channels, pixels.data(),
-                           width * channels);
+    stbi_write_png_to_func(Append, &out, width, height, channels, pixels.data(), width * channels);
     return out;
 }
 
@@ -60,8 +59,7 @@ std::vector<uint8_t> EncodeBmp(const RgbPicture& picture)
 std::vector<uint8_t> EncodeJpeg(const RgbPicture& picture)
 {
     std::vector<uint8_t> out;
-    stbi_write_jpg_to_func(Append, &out, picture.width, picture.height, 3, picture.rgb.data(),
-                           100);
+    stbi_write_jpg_to_func(Append, &out, picture.width, picture.height, 3, picture.rgb.data(), 100);
     return out;
 }
 

@@ -6,8 +6,8 @@
 #include <set>
 #include <vector>
 
-#include "surface/picture/demo_desktop.h"
 #include "surface/height_field.h"
+#include "surface/picture/demo_desktop.h"
 
 namespace {
 

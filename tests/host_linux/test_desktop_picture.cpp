@@ -12,12 +12,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/temp_folder.h"
 #include "picture_files.h"
 #include "support/heap.h"
-#include "surface/picture/demo_desktop.h"
 #include "surface/height_field.h"
+#include "surface/picture/demo_desktop.h"
 #include "surface/picture/desktop_source.h"
-#include "common/temp_folder.h"
 
 namespace {
 
@@ -84,8 +84,8 @@ TEST(DesktopPicture, JpegComesOutUprightAndInItsColours)
     for (int32_t y = 0; y < 16; ++y) {
         for (int32_t x = 0; x < 16; ++x) {
             const bool top = y < 8;
-            picture.rgb.insert(picture.rgb.end(), {uint8_t(top ? 220 : 20), uint8_t(40),
-                                                   uint8_t(top ? 30 : 200)});
+            picture.rgb.insert(picture.rgb.end(),
+                               {uint8_t(top ? 220 : 20), uint8_t(40), uint8_t(top ? 30 : 200)});
         }
     }
     DesktopSnapshot snapshot;
@@ -166,8 +166,7 @@ TEST(DesktopPicture, PictureLargerThanTheLimitIsRefusedBeforeDecoding)
     EXPECT_NE(reason.find(std::to_string(width)), std::string::npos) << reason;
 
     const std::vector<uint8_t> fits(static_cast<size_t>(MaxDesktopSide), 77);
-    EXPECT_TRUE(Decode(EncodePngChannels(MaxDesktopSide, 1, 1, fits), snapshot, reason))
-        << reason;
+    EXPECT_TRUE(Decode(EncodePngChannels(MaxDesktopSide, 1, 1, fits), snapshot, reason)) << reason;
 }
 
 TEST(DesktopPicture, FileErrorsNameTheFile)

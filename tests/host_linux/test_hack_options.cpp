@@ -20,14 +20,13 @@ Parsed Parse(std::initializer_list<const char*> args)
     std::vector<const char*> argv = {"tavrel"};
     argv.insert(argv.end(), args);
     Parsed parsed{};
-    parsed.ok = ParseHackOptions(static_cast<int>(argv.size()), argv.data(), parsed.options,
-                                 parsed.error);
+    parsed.ok =
+        ParseHackOptions(static_cast<int>(argv.size()), argv.data(), parsed.options, parsed.error);
     return parsed;
 }
 
 // The option's value when it parses, or the error text, as one comparable string.
-std::string Outcome(const char* name, const char* value,
-                    std::string (*field)(const HackOptions&))
+std::string Outcome(const char* name, const char* value, std::string (*field)(const HackOptions&))
 {
     const Parsed p = Parse({name, value});
     return p.ok ? field(p.options) : "error";
@@ -37,10 +36,22 @@ std::string Text(const std::optional<uint32_t>& value)
 {
     return value ? std::to_string(*value) : "-";
 }
-std::string Lights(const HackOptions& o) { return Text(o.numLights); }
-std::string Speed(const HackOptions& o) { return Text(o.lightSpeed); }
-std::string Color(const HackOptions& o) { return Text(o.colorLight); }
-std::string Frames(const HackOptions& o) { return std::to_string(o.frames); }
+std::string Lights(const HackOptions& o)
+{
+    return Text(o.numLights);
+}
+std::string Speed(const HackOptions& o)
+{
+    return Text(o.lightSpeed);
+}
+std::string Color(const HackOptions& o)
+{
+    return Text(o.colorLight);
+}
+std::string Frames(const HackOptions& o)
+{
+    return std::to_string(o.frames);
+}
 std::string FrameTime(const HackOptions& o)
 {
     return o.frameTimeNs ? std::to_string(*o.frameTimeNs) : "-";
@@ -69,13 +80,14 @@ TEST(HackOptions, NothingGivenMeansDefaults)
 
 TEST(HackOptions, OneDashAndTwoDashesMeanTheSame)
 {
-    const Parsed one = Parse({"-render", "a.png", "-frames", "3", "-image", "d.jpg", "-seed",
-                              "1,2", "-frame-time", "0.5", "-dump-spots", "s", "-lights", "4",
-                              "-color", "red", "-speed", "9", "-no-time", "-fps"});
-    const Parsed two = Parse({"--render", "a.png", "--frames", "3", "--image", "d.jpg",
-                              "--seed", "1,2", "--frame-time", "0.5", "--dump-spots", "s",
-                              "--lights", "4", "--color", "red", "--speed", "9", "--no-time",
-                              "--fps"});
+    const Parsed one =
+        Parse({"-render", "a.png",       "-frames", "3",           "-image",   "d.jpg",   "-seed",
+               "1,2",     "-frame-time", "0.5",     "-dump-spots", "s",        "-lights", "4",
+               "-color",  "red",         "-speed",  "9",           "-no-time", "-fps"});
+    const Parsed two = Parse({"--render",  "a.png", "--frames",     "3",   "--image",      "d.jpg",
+                              "--seed",    "1,2",   "--frame-time", "0.5", "--dump-spots", "s",
+                              "--lights",  "4",     "--color",      "red", "--speed",      "9",
+                              "--no-time", "--fps"});
     for (const Parsed* p : {&one, &two}) {
         ASSERT_TRUE(p->ok) << p->error;
         const HackOptions& o = p->options;

@@ -16,9 +16,9 @@
 
 #include <stb_image.h>
 
+#include "common/temp_folder.h"
 #include "picture_files.h"
 #include "settings/settings.h"
-#include "common/temp_folder.h"
 
 extern char** environ;
 
@@ -177,8 +177,8 @@ TEST_F(HeadlessRun, PictureSmallerThanASpotStillRenders)
 
 TEST_F(HeadlessRun, PercentDWritesEveryFrameNumberedFromZero)
 {
-    const RunResult run = Run(With(Fixed, {"-size", "320x256", "-frames", "4", "-render",
-                                           Out("f-%02d.png")}));
+    const RunResult run =
+        Run(With(Fixed, {"-size", "320x256", "-frames", "4", "-render", Out("f-%02d.png")}));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(FolderEntries(root / "out"),
               (std::vector<std::string>{"f-00.png", "f-01.png", "f-02.png", "f-03.png"}));
@@ -190,9 +190,9 @@ TEST_F(HeadlessRun, SpotDumpsHoldEachLitSpotsTextureAsRgba)
 {
     mkdir((root / "spots").c_str(), 0700);
     WriteBytes(root / "spots/spot4.png", {1, 2, 3});  // left from an earlier run
-    const RunResult run = Run(With(Fixed, {"-lights", "3", "-color", "red", "-frames", "2",
-                                           "-dump-spots", root / "spots", "-render",
-                                           Out("x.png")}));
+    const RunResult run =
+        Run(With(Fixed, {"-lights", "3", "-color", "red", "-frames", "2", "-dump-spots",
+                         root / "spots", "-render", Out("x.png")}));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(FolderEntries(root / "spots"),
               (std::vector<std::string>{"spot0.png", "spot1.png", "spot2.png"}));
@@ -239,10 +239,10 @@ TEST_F(HeadlessRun, UnusablePictureEndsWithStatusTwoAndWritesNothing)
     WriteBytes(root / "garbage.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0});
     const std::vector<uint8_t> png = EncodePng(MakeGradientPicture(300, 300));
     WriteBytes(root / "cut.png", std::vector<uint8_t>(png.begin(), png.begin() + png.size() / 3));
-    for (const std::string& image : {root / "missing.png", root / "garbage.png", root / "cut.png",
-                                     root / "out"}) {
-        const RunResult run = Run({"-image", image, "-render", Out("never.png"), "-dump-spots",
-                                   root / "out/spots"});
+    for (const std::string& image :
+         {root / "missing.png", root / "garbage.png", root / "cut.png", root / "out"}) {
+        const RunResult run =
+            Run({"-image", image, "-render", Out("never.png"), "-dump-spots", root / "out/spots"});
         EXPECT_EQ(run.status, 2) << image;
         EXPECT_NE(run.err.find(image), std::string::npos) << run.err;
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
@@ -270,10 +270,9 @@ TEST_F(HeadlessRun, OverridesAreForThisRunOnly)
     SaveSettings(stored);
     ASSERT_TRUE(FileExists(SettingsFile()));
 
-    const RunResult run = Run(With(Fixed, {"-lights", "5", "-color", "green", "-speed", "100",
-                                           "-time", "-no-fps", "-size", "512x300",
-                                           "-render", Out("x.png"), "-dump-spots",
-                                           root / "spots"}));
+    const RunResult run = Run(
+        With(Fixed, {"-lights", "5", "-color", "green", "-speed", "100", "-time", "-no-fps",
+                     "-size", "512x300", "-render", Out("x.png"), "-dump-spots", root / "spots"}));
     ASSERT_EQ(run.status, 0) << run.err;
     // The overrides were in force: five spots, green.
     ASSERT_EQ(FolderEntries(root / "spots").size(), 5u);
@@ -306,9 +305,8 @@ TEST_F(HeadlessRun, ClosingStoresTheSettingsLikeTheSaver)
 
 TEST_F(HeadlessRun, BadOptionsEndWithStatusTwoAndOneLine)
 {
-    for (const std::vector<std::string>& args :
-         std::vector<std::vector<std::string>>{{"-bogus"}, {"-lights", "7"}, {"-render"},
-                                               {"-size", "big"}}) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"-bogus"}, {"-lights", "7"}, {"-render"}, {"-size", "big"}}) {
         const RunResult run = Run(args);
         EXPECT_EQ(run.status, 2) << args[0];
         EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
@@ -342,9 +340,8 @@ TEST_F(HeadlessRun, UnwritableOutputFailsNamingTheFile)
 
 TEST_F(HeadlessRun, WithoutOpenGlTheRendererSaysSoAndTheRunFails)
 {
-    const RunResult run =
-        Run(With(Fixed, {"-size", "300x300", "-render", Out("x.png")}),
-            {"__EGL_VENDOR_LIBRARY_FILENAMES=" + (root / "no-such-vendor.json")});
+    const RunResult run = Run(With(Fixed, {"-size", "300x300", "-render", Out("x.png")}),
+                              {"__EGL_VENDOR_LIBRARY_FILENAMES=" + (root / "no-such-vendor.json")});
     EXPECT_NE(run.status, 0);
     EXPECT_NE(run.err.find("FAILED"), std::string::npos) << run.err;
     EXPECT_TRUE(FolderEntries(root / "out").empty());

@@ -83,12 +83,23 @@ ImageBitmap* Decode(const std::vector<uint8_t>& file, int32_t limit = 0)
 
 TEST(FitToPowerOfTwo, RoundsUpToAPowerOfTwoWithinTheLimit)
 {
-    const struct { int32_t v, limit, fitted; } cases[] = {
-        {210, 0, 210},  {210, 256, 256}, {210, 128, 128}, {256, 512, 256}, {257, 1024, 512},
-        {3, 2, 2},      {0, 256, 0},     {1, 256, 1},     {2, 256, 2},     {255, 256, 256},
-        // The power above 2^30 is 2^31, past the 32-bit range: the limit must still win.
-        {0x40000001, INT32_MAX, INT32_MAX}, {INT32_MAX, 1 << 30, 1 << 30},
-        {-5, 256, -5},  {-5, 0, -5}};
+    const struct {
+        int32_t v, limit, fitted;
+    } cases[] = {{210, 0, 210},
+                 {210, 256, 256},
+                 {210, 128, 128},
+                 {256, 512, 256},
+                 {257, 1024, 512},
+                 {3, 2, 2},
+                 {0, 256, 0},
+                 {1, 256, 1},
+                 {2, 256, 2},
+                 {255, 256, 256},
+                 // The power above 2^30 is 2^31, past the 32-bit range: the limit must still win.
+                 {0x40000001, INT32_MAX, INT32_MAX},
+                 {INT32_MAX, 1 << 30, 1 << 30},
+                 {-5, 256, -5},
+                 {-5, 0, -5}};
     for (const auto& c : cases) {
         EXPECT_EQ(FitToPowerOfTwo(c.v, c.limit), c.fitted) << c.v << " within " << c.limit;
     }
@@ -108,8 +119,8 @@ TEST(ImageDecode, TheFontSheetIsA256By256UprightBitmap)
     // Pixel for pixel what the library itself gives, top row first, with our row order.
     int width = 0, height = 0, channels = 0;
     const std::vector<uint8_t> file = ReadResourceFile("font_sheet.gif");
-    stbi_uc* rgba = stbi_load_from_memory(file.data(), int(file.size()), &width, &height,
-                                          &channels, 4);
+    stbi_uc* rgba =
+        stbi_load_from_memory(file.data(), int(file.size()), &width, &height, &channels, 4);
     ASSERT_NE(rgba, nullptr);
     int mismatches = 0;
     for (int32_t y = 0; y < 256; ++y) {
@@ -173,8 +184,7 @@ TEST(ImageDecode, TopDownAndBottomUpFilesGiveTheSameUprightPicture)
 
 TEST(ImageDecode, ALimitStretchesToPowersOfTwoByTheNearestPixel)
 {
-    const std::vector<uint32_t> rgb = {0x000001, 0x000002, 0x000003,
-                                       0x000004, 0x000005, 0x000006};
+    const std::vector<uint32_t> rgb = {0x000001, 0x000002, 0x000003, 0x000004, 0x000005, 0x000006};
     const std::vector<uint8_t> file = MakeBmp(3, 2, rgb);
     {
         Decoded wide(Decode(file, 4));  // 3 x 2 -> 4 x 2
@@ -226,8 +236,9 @@ TEST(ImageDecode, DamagedOrTruncatedFilesGiveNoneOrAWholePicture)
 TEST(ImageDecode, AHeaderClaimingAHugePictureIsRefusedBeforeDecoding)
 {
     std::vector<uint8_t> file = MakeBmp(4, 4, std::vector<uint32_t>(16, 0x808080));
-    const struct { uint32_t width, height; } claims[] = {
-        {20000, 20000}, {5000, 5000}, {0x7FFFFFFF, 1}, {1, 0x80000000}, {0, 4}};
+    const struct {
+        uint32_t width, height;
+    } claims[] = {{20000, 20000}, {5000, 5000}, {0x7FFFFFFF, 1}, {1, 0x80000000}, {0, 4}};
     for (const auto& claim : claims) {
         PutLe(file, 18, claim.width, 4);
         PutLe(file, 22, claim.height, 4);

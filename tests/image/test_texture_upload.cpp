@@ -66,12 +66,14 @@ uint32_t BytesPerTexel(uint32_t format)
 TEST(PixelConverters, KeepTheTopBitsOfEachChannelInItsPlace)
 {
     // Grey 0x80 shows the bit positions; 0x80FF4010 shows that no channel lands in another's.
-    const struct { uint32_t format, bytes, grey, mixed; } cases[] = {
-        {20, 3, 0x808080, 0xFF4010},   {21, 4, 0xFF808080, 0x80FF4010},
-        {22, 4, 0x808080, 0xFF4010},   {23, 2, 0x8410, 0xFA02},
-        {24, 2, 0x4210, 0x7D02},       {25, 2, 0xC210, 0xFD02},
-        {26, 2, 0xF888, 0x8F41},       {27, 1, 0x92, 0xE8},
-        {28, 1, 0xFF, 0x80},           {29, 2, 0xFF92, 0x80E8},
+    const struct {
+        uint32_t format, bytes, grey, mixed;
+    } cases[] = {
+        {20, 3, 0x808080, 0xFF4010}, {21, 4, 0xFF808080, 0x80FF4010},
+        {22, 4, 0x808080, 0xFF4010}, {23, 2, 0x8410, 0xFA02},
+        {24, 2, 0x4210, 0x7D02},     {25, 2, 0xC210, 0xFD02},
+        {26, 2, 0xF888, 0x8F41},     {27, 1, 0x92, 0xE8},
+        {28, 1, 0xFF, 0x80},         {29, 2, 0xFF92, 0x80E8},
         {30, 2, 0x0888, 0x0F41},
     };
     for (const auto& c : cases) {
@@ -111,10 +113,10 @@ TEST_F(TextureUploadTest, RowsComeOutUprightAtTheLocksPitch)
         CallLog.clear();
 
         ASSERT_EQ(UploadBitmapToTexture(device, bitmap, format, texture), UploadOk);
-        EXPECT_EQ(CallLog, (std::vector<std::string>{
-                               "CreateTexture device1 7 5 1 0x0 " + std::to_string(format) +
-                                   " 1 -> texture1",
-                               "LockRect texture1 0 0x0", "UnlockRect texture1 0"}));
+        EXPECT_EQ(CallLog,
+                  (std::vector<std::string>{"CreateTexture device1 7 5 1 0x0 " +
+                                                std::to_string(format) + " 1 -> texture1",
+                                            "LockRect texture1 0 0x0", "UnlockRect texture1 0"}));
         int32_t pitch = 0;
         const uint8_t* texels = TextureMemory(texture, pitch);
         const uint32_t bytes = BytesPerTexel(format);

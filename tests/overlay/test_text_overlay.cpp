@@ -36,8 +36,8 @@ protected:
         return vertices;
     }
 
-    static void SetLocalTime(int32_t year, int32_t month, int32_t day, int32_t hour,
-                             int32_t minute, int32_t second)
+    static void SetLocalTime(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
+                             int32_t second)
     {
         FakeClock.localTime = LocalTime{year, month, day, hour, minute, second};
     }
@@ -92,9 +92,9 @@ TEST_F(OverlayTest, TheFontTextureTakesAlphaFromTheGreyAndColourFromTheTint)
             for (uint32_t c = 0; c < 256; ++c) {
                 uint32_t p = 0;  // picture row t from the top: memory row 255 - t
                 std::memcpy(&p, sheet->pixels + (255 - t) * sheet->rowBytes + 4 * c, 4);
-                const uint32_t expected =
-                    p == 0 ? 0 : (p & 0xF0) << 8 | (tint >> 12 & 0xF00) | (tint >> 8 & 0xF0) |
-                                     (tint >> 4 & 0xF);
+                const uint32_t expected = p == 0 ? 0
+                                                 : (p & 0xF0) << 8 | (tint >> 12 & 0xF00) |
+                                                       (tint >> 8 & 0xF0) | (tint >> 4 & 0xF);
                 const uint8_t* at = texels + t * pitch + 2 * c;
                 const uint32_t texel = at[0] | at[1] << 8;
                 wrong += texel != expected;
@@ -151,19 +151,20 @@ TEST_F(OverlayTest, ALineIsTwoTrianglesPerGlyphInAFixedVertexOrder)
     StartOverlay();
     RecordingDevice.viewport = Viewport{0, 0, 1024, 768, 0.0f, 1.0f};
     DrawTextLine(0.5f, 0.25f, 0.125f, 0.045f, 0.02f, "A:");
-    EXPECT_EQ(CallLog, (std::vector<std::string>{
-                           "SetRenderState device1 22 1",
-                           "SetStreamSource device1 0 " + buffer + " 24",
-                           "SetVertexShader device1 0x104", "SetPixelShader device1 0",
-                           "GetViewport device1", "SetRenderState device1 27 1",
-                           "SetRenderState device1 19 5", "SetRenderState device1 20 6",
-                           "Lock " + buffer + " 0 9216 0x0", "Unlock " + buffer,
-                           "DrawPrimitive device1 4 0 4"}));
+    EXPECT_EQ(CallLog,
+              (std::vector<std::string>{"SetRenderState device1 22 1",
+                                        "SetStreamSource device1 0 " + buffer + " 24",
+                                        "SetVertexShader device1 0x104", "SetPixelShader device1 0",
+                                        "GetViewport device1", "SetRenderState device1 27 1",
+                                        "SetRenderState device1 19 5",
+                                        "SetRenderState device1 20 6",
+                                        "Lock " + buffer + " 0 9216 0x0", "Unlock " + buffer,
+                                        "DrawPrimitive device1 4 0 4"}));
 
     const float s = 768.0f / 29.0f;
     const float y0 = 0.25f * 768.0f, y1 = y0 + 0.02f * s * 39.0f;
     const float xA0 = 0.5f * 1024.0f, xA1 = xA0 + 0.045f * s * 17.0f;  // "A": 6 to 23
-    const float xC1 = xA1 + 0.045f * s * 3.0f;                          // ":": 8 to 11
+    const float xC1 = xA1 + 0.045f * s * 3.0f;                         // ":": 8 to 11
     const float uA0 = 6 / 255.0f, uA1 = 23 / 255.0f, vA0 = 94 / 256.0f, vA1 = 123 / 256.0f;
     const float uC0 = 8 / 255.0f, uC1 = 11 / 255.0f, vC0 = 65 / 256.0f, vC1 = 94 / 256.0f;
     const TextVertex expected[12] = {
@@ -250,9 +251,11 @@ TEST_F(OverlayTest, AFailedLockDrawsNothingAndUnlocksNothing)
 
 TEST_F(OverlayTest, TheClockShowsTwoDigitsAndBlinksItsColonInPlace)
 {
-    const struct { int32_t hour, minute, second; const char* text; } cases[] = {
-        {10, 5, 7, "10 : 05"}, {10, 5, 8, "10 | 05"}, {9, 7, 1, "09 : 07"},
-        {23, 59, 59, "23 : 59"}, {0, 0, 0, "00 | 00"}, {7, 30, 31, "07 : 30"}};
+    const struct {
+        int32_t hour, minute, second;
+        const char* text;
+    } cases[] = {{10, 5, 7, "10 : 05"},   {10, 5, 8, "10 | 05"}, {9, 7, 1, "09 : 07"},
+                 {23, 59, 59, "23 : 59"}, {0, 0, 0, "00 | 00"},  {7, 30, 31, "07 : 30"}};
     for (const auto& c : cases) {
         SetLocalTime(2026, 12, 6, c.hour, c.minute, c.second);
         RefreshOverlayText(0.0f, 0.0f);
@@ -299,15 +302,18 @@ TEST_F(OverlayTest, TheDateNamesTheMonthAndFitsItsTwelveCharacters)
 TEST_F(OverlayTest, TheFrameRateTextChangesWhenTheRoundedSecondDoes)
 {
     EXPECT_STREQ(FpsText, "");
-    const struct { float elapsed, fps; const char* text; } steps[] = {
-        {0.4f, 30.0f, ""},          // rounds to 0, as LastFpsSecond starts
-        {0.5f, 31.0f, ""},          // a tie goes to the even 0
-        {0.6f, 59.5f, "Fps 60"},    // second 1; the rate rounds half to even
-        {1.4f, 10.0f, "Fps 60"},    // still second 1
-        {1.5f, 60.5f, "Fps 60"},    // second 2
-        {2.5f, 61.0f, "Fps 60"},    // a tie: still 2
-        {2.6f, 61.49f, "Fps 61"},   // 3
-        {0.6f, 75.0f, "Fps 75"},    // a new scene's clock: 1 differs from 3
+    const struct {
+        float elapsed, fps;
+        const char* text;
+    } steps[] = {
+        {0.4f, 30.0f, ""},         // rounds to 0, as LastFpsSecond starts
+        {0.5f, 31.0f, ""},         // a tie goes to the even 0
+        {0.6f, 59.5f, "Fps 60"},   // second 1; the rate rounds half to even
+        {1.4f, 10.0f, "Fps 60"},   // still second 1
+        {1.5f, 60.5f, "Fps 60"},   // second 2
+        {2.5f, 61.0f, "Fps 60"},   // a tie: still 2
+        {2.6f, 61.49f, "Fps 61"},  // 3
+        {0.6f, 75.0f, "Fps 75"},   // a new scene's clock: 1 differs from 3
     };
     for (const auto& step : steps) {
         RefreshOverlayText(step.elapsed, step.fps);
@@ -320,9 +326,14 @@ TEST_F(OverlayTest, AFrameRateOrTimeOutOfRangeFormatsAsABoundedNumber)
 {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
-    const struct { float fps; const char* text; } rates[] = {
-        {inf, "Fps 2147483647"}, {-inf, "Fps -2147483648"}, {nan, "Fps 0"},
-        {3e9f, "Fps 2147483647"}, {2147483520.0f, "Fps 2147483520"}};
+    const struct {
+        float fps;
+        const char* text;
+    } rates[] = {{inf, "Fps 2147483647"},
+                 {-inf, "Fps -2147483648"},
+                 {nan, "Fps 0"},
+                 {3e9f, "Fps 2147483647"},
+                 {2147483520.0f, "Fps 2147483520"}};
     float elapsed = 0.0f;
     for (const auto& r : rates) {
         elapsed += 1.0f;
@@ -343,7 +354,10 @@ TEST_F(OverlayTest, TheSettingsChooseTheLinesAndTheCaptionIsAlwaysThere)
     RefreshOverlayText(1.0f, 42.0f);  // "10 : 05", "Sep 30, 2026", "Fps 42"
     const std::string texture = HandleName(FontTexture);
     const auto caption = 2 * static_cast<uint32_t>(std::strlen(CreditCaption));
-    const struct { uint32_t bTime, bFps; std::vector<uint32_t> triangles; } cases[] = {
+    const struct {
+        uint32_t bTime, bFps;
+        std::vector<uint32_t> triangles;
+    } cases[] = {
         {0, 0, {caption}},
         {1, 0, {14, 24, caption}},
         {0, 1, {12, caption}},

@@ -9,8 +9,8 @@
 #include "support/vecmath.h"
 
 inline void ReferenceFillSpotTexture(const Vec3* normalField, int32_t width, int32_t row0,
-                                     int32_t col0, const Vec3* falloffTable,
-                                     uint32_t colorMask, uint8_t* texels, int32_t pitch)
+                                     int32_t col0, const Vec3* falloffTable, uint32_t colorMask,
+                                     uint8_t* texels, int32_t pitch)
 {
     for (int32_t t = 0; t < 256; ++t) {
         for (int32_t c = 0; c < 256; ++c) {

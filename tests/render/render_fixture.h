@@ -119,7 +119,8 @@ protected:
         std::vector<std::string> condensed;
         for (const std::string& entry : CallLog) {
             if (entry.rfind("OpenStoreKey", 0) == 0) {
-                const bool writes = entry.size() >= 7 && entry.compare(entry.size() - 7, 7, "0x20006") == 0;
+                const bool writes =
+                    entry.size() >= 7 && entry.compare(entry.size() - 7, 7, "0x20006") == 0;
                 condensed.push_back(writes ? "SaveSettings" : "LoadSettings");
             } else if (entry.rfind("QueryStoreValue", 0) != 0 &&
                        entry.rfind("SetStoreValue", 0) != 0 && entry != "CloseStoreKey") {

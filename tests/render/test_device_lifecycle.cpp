@@ -15,17 +15,24 @@ using DeviceLifecycleTest = RendererTest;
 
 TEST_F(DeviceLifecycleTest, FullScreenDeviceAtTheBestRefreshRate)
 {
-    RecordingDevice.modes = {Mode(1024, 768, 60), Mode(1024, 768, 75), Mode(800, 600, 100),
-                             Mode(1024, 768, 85), Mode(1024, 768, 100, FormatR5G6B5),
+    RecordingDevice.modes = {Mode(1024, 768, 60),
+                             Mode(1024, 768, 75),
+                             Mode(800, 600, 100),
+                             Mode(1024, 768, 85),
+                             Mode(1024, 768, 100, FormatR5G6B5),
                              Mode(1024, 768, 120)};
     CreateRenderDevice(TestWindow, 0);
-    const std::vector<std::string> expected = {
-        "CreateRenderSystem 220 -> system1", "GetAdapterDisplayMode system1 0",
-        "GetWindowClientSize 77", "GetAdapterModeCount system1 0",
-        "EnumAdapterModes system1 0 5", "EnumAdapterModes system1 0 4",
-        "EnumAdapterModes system1 0 3", "EnumAdapterModes system1 0 2",
-        "EnumAdapterModes system1 0 1", "EnumAdapterModes system1 0 0",
-        "CreateDevice system1 0 1 77 0x20 -> device1"};
+    const std::vector<std::string> expected = {"CreateRenderSystem 220 -> system1",
+                                               "GetAdapterDisplayMode system1 0",
+                                               "GetWindowClientSize 77",
+                                               "GetAdapterModeCount system1 0",
+                                               "EnumAdapterModes system1 0 5",
+                                               "EnumAdapterModes system1 0 4",
+                                               "EnumAdapterModes system1 0 3",
+                                               "EnumAdapterModes system1 0 2",
+                                               "EnumAdapterModes system1 0 1",
+                                               "EnumAdapterModes system1 0 0",
+                                               "CreateDevice system1 0 1 77 0x20 -> device1"};
     EXPECT_EQ(CallLog, expected);
 
     const PresentParameters& p = RecordingDevice.lastPresentParameters;
@@ -77,10 +84,10 @@ TEST_F(DeviceLifecycleTest, NoDrawingSystemEndsTheWindow)
 {
     RecordingDevice.failCreateRenderSystem = true;
     CreateRenderDevice(TestWindow, 0);
-    EXPECT_EQ(CallLog, (std::vector<std::string>{
-                           "CreateRenderSystem 220 -> none",
-                           "ShowErrorMessage 77 Error: _imp__Direct3DCreate8@4 FAILED",
-                           "SendDestroyMessage 77"}));
+    EXPECT_EQ(CallLog,
+              (std::vector<std::string>{"CreateRenderSystem 220 -> none",
+                                        "ShowErrorMessage 77 Error: _imp__Direct3DCreate8@4 FAILED",
+                                        "SendDestroyMessage 77"}));
     EXPECT_EQ(SaverRenderSystem, nullptr);
     EXPECT_EQ(SaverDevice, nullptr);
 }
@@ -107,10 +114,12 @@ TEST_F(DeviceLifecycleTest, CloseReleasesEverythingInItsOrderOnce)
 
     ReleaseSceneResources();
     ShutDownRenderer();
-    const std::vector<std::string> expected = {
-        "Release buffer3", "Release texture3", "Release buffer1", "Release texture1",
-        "Release buffer2", "Release texture2", "SaveSettings", "FreeAllocation 307200",
-        "FreeAllocation 3686400", "FreeAllocation 786432", "Release device1", "Release system1"};
+    const std::vector<std::string> expected = {"Release buffer3",        "Release texture3",
+                                               "Release buffer1",        "Release texture1",
+                                               "Release buffer2",        "Release texture2",
+                                               "SaveSettings",           "FreeAllocation 307200",
+                                               "FreeAllocation 3686400", "FreeAllocation 786432",
+                                               "Release device1",        "Release system1"};
     EXPECT_EQ(CondensedLog(), expected);
     const FakeStoreValue* speed = FindFakeValue(SettingsKeyPath, "[Light Speed]");
     ASSERT_NE(speed, nullptr);
@@ -136,9 +145,10 @@ TEST_F(DeviceLifecycleTest, SuspendGivesUpTheDeviceAndKeepsTheRest)
     SuspendRenderer(TestWindow);
     const std::vector<std::string> expected = {
         "Release buffer4", "Release texture4",  // the text buffer and the font texture
-        "Release buffer1", "Release texture1", "Release buffer2", "Release texture2",
-        "Release buffer3", "Release texture3", "Release device1",
-        "ShowWindowRestoredThenMaximized 77"};
+        "Release buffer1", "Release texture1",
+        "Release buffer2", "Release texture2",
+        "Release buffer3", "Release texture3",
+        "Release device1", "ShowWindowRestoredThenMaximized 77"};
     EXPECT_EQ(CallLog, expected);
     EXPECT_NE(SaverRenderSystem, nullptr);
     EXPECT_NE(NormalField, nullptr);
@@ -147,10 +157,10 @@ TEST_F(DeviceLifecycleTest, SuspendGivesUpTheDeviceAndKeepsTheRest)
     CallLog.clear();
     ReleaseSceneResources();
     ShutDownRenderer();
-    EXPECT_EQ(CondensedLog(), (std::vector<std::string>{
-                                  "SaveSettings", "FreeAllocation 307200",
-                                  "FreeAllocation 3686400", "FreeAllocation 786432",
-                                  "Release system1"}));
+    EXPECT_EQ(CondensedLog(),
+              (std::vector<std::string>{"SaveSettings", "FreeAllocation 307200",
+                                        "FreeAllocation 3686400", "FreeAllocation 786432",
+                                        "Release system1"}));
 }
 
 TEST_F(DeviceLifecycleTest, ResumeMakesTheSameDeviceAndANewScene)

@@ -40,11 +40,16 @@ std::vector<std::string> SpotCalls(const std::string& prefix)
 // The calls of one overlay line of `glyphs` characters into buffer `buffer`.
 std::vector<std::string> OverlayLineCalls(const std::string& buffer, size_t glyphs)
 {
-    return {"SetRenderState device1 22 1",  "SetStreamSource device1 0 " + buffer + " 24",
-            "SetVertexShader device1 0x104", "SetPixelShader device1 0",
-            "GetViewport device1",          "SetRenderState device1 27 1",
-            "SetRenderState device1 19 5",  "SetRenderState device1 20 6",
-            "Lock " + buffer + " 0 9216 0x0", "Unlock " + buffer,
+    return {"SetRenderState device1 22 1",
+            "SetStreamSource device1 0 " + buffer + " 24",
+            "SetVertexShader device1 0x104",
+            "SetPixelShader device1 0",
+            "GetViewport device1",
+            "SetRenderState device1 27 1",
+            "SetRenderState device1 19 5",
+            "SetRenderState device1 20 6",
+            "Lock " + buffer + " 0 9216 0x0",
+            "Unlock " + buffer,
             "DrawPrimitive device1 4 0 " + std::to_string(2 * glyphs)};
 }
 
@@ -61,10 +66,11 @@ using FrameLoopTest = RendererTest;
 
 TEST_F(FrameLoopTest, TheWindowIsTheBlockOfPixelsTheQuadStandsFor)
 {
-    const struct { int32_t w, h; } screens[] = {
-        {640, 480}, {800, 600}, {1024, 768}, {1280, 1024}, {1366, 768}, {1680, 1050},
-        {1920, 1080}, {2560, 1440}, {3840, 2160}, {768, 1024}, {1080, 1920}, {1024, 1024},
-        {257, 256}};
+    const struct {
+        int32_t w, h;
+    } screens[] = {{640, 480},   {800, 600},   {1024, 768},  {1280, 1024}, {1366, 768},
+                   {1680, 1050}, {1920, 1080}, {2560, 1440}, {3840, 2160}, {768, 1024},
+                   {1080, 1920}, {1024, 1024}, {257, 256}};
     for (const auto& s : screens) {
         float worldWidth, worldHeight, extent;
         FitWorldToScreen(s.w, s.h, worldWidth, worldHeight, extent);
@@ -85,7 +91,8 @@ TEST_F(FrameLoopTest, ThePathReachesEveryEdgeOfTheScreen)
     FitWorldToScreen(1024, 768, ww, wh, extent);
     const float pi = std::numbers::pi_v<float>;
     const LightSpot& s = LightSpots[0];
-    SpotPlacement p = PlaceLightSpot(-pi / 2 / s.freqX, s.freqX, s.freqY, 1024, 768, ww, wh, extent);
+    SpotPlacement p =
+        PlaceLightSpot(-pi / 2 / s.freqX, s.freqX, s.freqY, 1024, 768, ww, wh, extent);
     EXPECT_EQ(p.col0, 0);
     EXPECT_EQ(p.posX, 0.0f);
     p = PlaceLightSpot(pi / 2 / s.freqX, s.freqX, s.freqY, 1024, 768, ww, wh, extent);
@@ -131,24 +138,20 @@ TEST_F(FrameLoopTest, ATickMovesUploadsFillsAndDrawsEachActiveSpot)
     EXPECT_FLOAT_EQ(Clock.frameTime, frameTime);
     std::vector<std::string> expected = {
         "Lock buffer1 0 0 0x0", "Unlock buffer1", "LockRect texture1 0 0x2000",
-        "UnlockRect texture1 0",
-        "Lock buffer2 0 0 0x0", "Unlock buffer2", "LockRect texture2 0 0x2000",
-        "UnlockRect texture2 0",
-        "Lock buffer3 0 0 0x0", "Unlock buffer3", "LockRect texture3 0 0x2000",
-        "UnlockRect texture3 0",
-        "TestCooperativeLevel device1", "Clear device1 0 0x1 0x00000000 0 0",
-        "BeginScene device1", "SetVertexShader device1 0x102",
-        "SetStreamSource device1 0 buffer1 20", "SetTexture device1 0 texture1",
-        "DrawPrimitive device1 4 0 2",
+        "UnlockRect texture1 0", "Lock buffer2 0 0 0x0", "Unlock buffer2",
+        "LockRect texture2 0 0x2000", "UnlockRect texture2 0", "Lock buffer3 0 0 0x0",
+        "Unlock buffer3", "LockRect texture3 0 0x2000", "UnlockRect texture3 0",
+        "TestCooperativeLevel device1", "Clear device1 0 0x1 0x00000000 0 0", "BeginScene device1",
+        "SetVertexShader device1 0x102", "SetStreamSource device1 0 buffer1 20",
+        "SetTexture device1 0 texture1", "DrawPrimitive device1 4 0 2",
         "SetStreamSource device1 0 buffer2 20", "SetTexture device1 0 texture2",
-        "DrawPrimitive device1 4 0 2",
-        "SetStreamSource device1 0 buffer3 20", "SetTexture device1 0 texture3",
-        "DrawPrimitive device1 4 0 2",
+        "DrawPrimitive device1 4 0 2", "SetStreamSource device1 0 buffer3 20",
+        "SetTexture device1 0 texture3", "DrawPrimitive device1 4 0 2",
         // Over the spots, the overlay: the clock and the date (bTime is on by default), and
         // the caption, from the local time 10:05:07 on 6 December 2026.
         "SetTexture device1 0 texture4"};
-    for (const size_t glyphs : {std::strlen("10 : 05"), std::strlen("Dec 6, 2026"),
-                                std::strlen(CreditCaption)}) {
+    for (const size_t glyphs :
+         {std::strlen("10 : 05"), std::strlen("Dec 6, 2026"), std::strlen(CreditCaption)}) {
         const std::vector<std::string> line = OverlayLineCalls("buffer4", glyphs);
         expected.insert(expected.end(), line.begin(), line.end());
     }
@@ -200,8 +203,10 @@ TEST_F(FrameLoopTest, TheOverlayTextsFollowTheTickJustTaken)
 
 TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsMoveAndDraw)
 {
-    const struct { uint32_t numLights; size_t spots; } cases[] = {
-        {0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 5}, {4000000000u, 5}};
+    const struct {
+        uint32_t numLights;
+        size_t spots;
+    } cases[] = {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 5}, {4000000000u, 5}};
     for (const auto& c : cases) {
         ResetAll();
         UseFlatDesktop(300, 300);
@@ -217,8 +222,9 @@ TEST_F(FrameLoopTest, LightSpeedScalesTheStepButNotTheElapsedTime)
 {
     // Stored values beyond the slider's 0..100, as 32-bit words: the nearer end counts.
     const std::pair<uint32_t, float> cases[] = {
-        {0u, 0.25f},          {50u, 0.75f},         {100u, 1.25f},
-        {101u, 1.25f},        {0x7FFFFFFFu, 1.25f}, {0xFFFFFFFFu /* -1 */, 0.25f},
+        {0u, 0.25f},          {50u, 0.75f},
+        {100u, 1.25f},        {101u, 1.25f},
+        {0x7FFFFFFFu, 1.25f}, {0xFFFFFFFFu /* -1 */, 0.25f},
         {0x80000000u, 0.25f}, {0xFFFFFF9Cu /* -100 */, 0.25f}};
     for (const auto& [speed, factor] : cases) {
         ResetAll();
@@ -329,8 +335,8 @@ TEST_F(FrameLoopTest, ATextureWithRowsShorterThanASpotIsNotFilled)
 
 TEST_F(FrameLoopTest, ScreensSmallerThanASpotShowTheScreenAndNothingBeyond)
 {
-    for (const auto& [width, height] : {std::pair{200, 150}, std::pair{256, 100},
-                                        std::pair{100, 400}, std::pair{1, 1}}) {
+    for (const auto& [width, height] :
+         {std::pair{200, 150}, std::pair{256, 100}, std::pair{100, 400}, std::pair{1, 1}}) {
         ResetAll();
         UseDesktop(width, height, DesktopPattern);
         Settings.NumLights = 4;
@@ -340,8 +346,7 @@ TEST_F(FrameLoopTest, ScreensSmallerThanASpotShowTheScreenAndNothingBeyond)
             OnFrameTick();
             const LightSpot& spot = LightSpots[tick % 5];
             const SpotPlacement place = PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, width,
-                                                       height, WorldWidth, WorldHeight,
-                                                       SpotExtent);
+                                                       height, WorldWidth, WorldHeight, SpotExtent);
             int32_t pitch = 0;
             const std::vector<uint8_t> texels = TextureBytes(spot, pitch);
             for (int32_t t = 0; t < 256; ++t) {

@@ -8,7 +8,10 @@ using SceneTest = RendererTest;
 
 TEST_F(SceneTest, EachActiveSpotGetsAQuadATextureAndARandomPhase)
 {
-    const struct { uint32_t numLights; int spots; } cases[] = {{0, 1}, {2, 3}, {4, 5}, {9, 5}};
+    const struct {
+        uint32_t numLights;
+        int spots;
+    } cases[] = {{0, 1}, {2, 3}, {4, 5}, {9, 5}};
     for (const auto& c : cases) {
         ResetAll();
         UseFlatDesktop(300, 300);
@@ -47,10 +50,15 @@ TEST_F(SceneTest, EachActiveSpotGetsAQuadATextureAndARandomPhase)
 
 TEST_F(SceneTest, TheWorldFitsTheScreensAspect)
 {
-    const struct { int32_t w, h; float worldWidth, worldHeight, extent; } cases[] = {
-        {1024, 768, 4.0f, 3.0f, 1.0f},   {1280, 1024, 3.75f, 3.0f, 0.75f},
-        {800, 600, 4.0f, 3.0f, 1.28f},   {1024, 1024, 3.0f, 3.0f, 0.75f},
-        {768, 1024, 4.0f, 5.3333335f, 1.3333334f}, {1680, 1050, 4.8f, 3.0f, 256.0f / 350.0f}};
+    const struct {
+        int32_t w, h;
+        float worldWidth, worldHeight, extent;
+    } cases[] = {{1024, 768, 4.0f, 3.0f, 1.0f},
+                 {1280, 1024, 3.75f, 3.0f, 0.75f},
+                 {800, 600, 4.0f, 3.0f, 1.28f},
+                 {1024, 1024, 3.0f, 3.0f, 0.75f},
+                 {768, 1024, 4.0f, 5.3333335f, 1.3333334f},
+                 {1680, 1050, 4.8f, 3.0f, 256.0f / 350.0f}};
     for (const auto& c : cases) {
         float worldWidth = 0, worldHeight = 0, extent = 0;
         FitWorldToScreen(c.w, c.h, worldWidth, worldHeight, extent);
@@ -170,7 +178,8 @@ TEST_F(SceneTest, RenderStatesCameraAndMaterial)
 
 TEST_F(SceneTest, EverySetupRestartsTheClockAndRebuildsTheFields)
 {
-    UseDesktop(640, 480, [](int32_t x, int32_t) { return static_cast<uint8_t>(x < 100 ? 0 : 100); });
+    UseDesktop(640, 480,
+               [](int32_t x, int32_t) { return static_cast<uint8_t>(x < 100 ? 0 : 100); });
     FakeClock.counter = 12345;
     StartSaver();
     EXPECT_EQ(Clock.lastCount, 12345);

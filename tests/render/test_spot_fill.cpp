@@ -87,7 +87,9 @@ TEST(SpotFill, EveryKernelMatchesTheLiteralFillBitForBit)
 {
     const Field field = RandomField(700, 420, 1);
     const Vec3* falloff = RealFalloffTable().data();
-    struct Window { int32_t row0, col0; };
+    struct Window {
+        int32_t row0, col0;
+    };
     // Corners of the field (the zero last column and bottom row included) and odd offsets.
     const Window windows[] = {{0, 0}, {164, 444}, {0, 444}, {164, 0}, {77, 131}, {1, 3}};
     const int32_t pitches[] = {1024, 1024 + 36};
@@ -101,12 +103,11 @@ TEST(SpotFill, EveryKernelMatchesTheLiteralFillBitForBit)
                     std::vector<uint8_t> actual = Texels(pitch);
                     ReferenceFillSpotTexture(field.normals.data(), field.width, w.row0, w.col0,
                                              falloff, mask, expected.data(), pitch);
-                    FillSpotTextureWith(kernel, field.normals.data(), field.width, w.row0,
-                                        w.col0, falloff, mask, actual.data(), pitch);
+                    FillSpotTextureWith(kernel, field.normals.data(), field.width, w.row0, w.col0,
+                                        falloff, mask, actual.data(), pitch);
                     // Equal including the row padding, which neither touches.
-                    ASSERT_EQ(actual, expected)
-                        << "window " << w.row0 << "," << w.col0 << " pitch " << pitch
-                        << " mask " << std::hex << mask;
+                    ASSERT_EQ(actual, expected) << "window " << w.row0 << "," << w.col0 << " pitch "
+                                                << pitch << " mask " << std::hex << mask;
                 }
             }
         }
@@ -118,9 +119,20 @@ TEST(SpotFill, KernelsAgreeOnValuesOutsideTheUsualRange)
 {
     // Not what a unit normal gives, but the kernels must still agree with the literal fill:
     // large products, infinities and NaN all keep the same low byte.
-    const float specials[] = {0.0f, -0.0f, 1.0f, -1.0f, 1.004f, 1.7f, -3.9f, 1e6f, 8.5e6f,
-                              3e9f, 1e30f, std::numeric_limits<float>::infinity(),
-                              std::numeric_limits<float>::quiet_NaN(), 1e-30f};
+    const float specials[] = {0.0f,
+                              -0.0f,
+                              1.0f,
+                              -1.0f,
+                              1.004f,
+                              1.7f,
+                              -3.9f,
+                              1e6f,
+                              8.5e6f,
+                              3e9f,
+                              1e30f,
+                              std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::quiet_NaN(),
+                              1e-30f};
     std::mt19937 random(7);
     std::uniform_int_distribution<size_t> pick(0, std::size(specials) - 1);
     std::vector<Vec3> normals(256 * 300);
@@ -164,7 +176,9 @@ TEST(SpotFill, AWindowOverTheEdgeReadsOnlyTheScreen)
     // A 200 x 150 screen: every window hangs over an edge.
     const Field field = RandomField(200, 150, 2);
     const Vec3* falloff = RealFalloffTable().data();
-    struct Window { int32_t row0, col0; };
+    struct Window {
+        int32_t row0, col0;
+    };
     const Window windows[] = {{-106, -56}, {0, 0}, {-50, -20}, {-300, 0}, {150, 0}, {0, 200}};
     for (const Window& w : windows) {
         std::vector<uint8_t> texels = Texels(1024 + 8);
@@ -209,8 +223,8 @@ TEST(SpotFill, WithoutEitherFieldTheSpotIsTransparentBlack)
     const Field field = RandomField(400, 300, 4);
     const std::vector<uint8_t> black(256 * 1024, 0);
     std::vector<uint8_t> texels = Texels(1024);
-    FillSpotWindow(nullptr, 400, 300, 10, 10, RealFalloffTable().data(), 0xFFFFFFFFu,
-                   texels.data(), 1024);
+    FillSpotWindow(nullptr, 400, 300, 10, 10, RealFalloffTable().data(), 0xFFFFFFFFu, texels.data(),
+                   1024);
     EXPECT_EQ(texels, black);
     texels = Texels(1024);
     FillSpotWindow(field.normals.data(), 400, 300, 10, 10, nullptr, 0xFFFFFFFFu, texels.data(),

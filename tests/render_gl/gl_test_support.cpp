@@ -18,8 +18,7 @@ bool IsBlack(const Rgba& p)
     return p.r == 0 && p.g == 0 && p.b == 0;
 }
 
-ScreenPoint ProjectLikeDirect3D(const Matrix4& m, double x, double y, int32_t width,
-                                int32_t height)
+ScreenPoint ProjectLikeDirect3D(const Matrix4& m, double x, double y, int32_t width, int32_t height)
 {
     double clip[4];
     for (int c = 0; c < 4; ++c) clip[c] = x * m.m[0][c] + y * m.m[1][c] + m.m[3][c];
@@ -120,9 +119,9 @@ RenderTexture* GlDeviceTest::MakeTexture(uint32_t width, uint32_t height,
                                          const std::vector<uint32_t>& texels)
 {
     RenderTexture* texture = nullptr;
-    EXPECT_EQ(
-        CreateTexture(device, width, height, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
-        RenderOk);
+    EXPECT_EQ(CreateTexture(device, width, height, 1, UsageNone, FormatA8R8G8B8, PoolManaged,
+                            texture),
+              RenderOk);
     if (texture == nullptr) return nullptr;
     textures.push_back(texture);
     LockedRect locked{};

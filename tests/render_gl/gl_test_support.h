@@ -55,8 +55,8 @@ protected:
     void DrawWorldQuad(RenderTexture* texture, float left, float bottom, float right, float top,
                        float z = 0.0f);
     // Six vertices of `bytes` in all, in `format`, into `buffer`, drawn as two triangles.
-    void DrawQuad(RenderVertexBuffer* buffer, uint32_t format, const void* vertices,
-                  uint32_t bytes, RenderTexture* texture);
+    void DrawQuad(RenderVertexBuffer* buffer, uint32_t format, const void* vertices, uint32_t bytes,
+                  RenderTexture* texture);
     void SetFilter(uint32_t filter);
     void EnableSourceAlphaBlending();
 

@@ -129,9 +129,9 @@ TEST_F(GlDeviceTest, UnsupportedTextureRequestsFailWithoutAHandle)
     RenderTexture* texture = nullptr;
     EXPECT_EQ(CreateTexture(device, 0, 16, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
               RenderErrorInvalidCall);
-    EXPECT_EQ(
-        CreateTexture(device, 1u << 20, 16, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
-        RenderErrorInvalidCall);
+    EXPECT_EQ(CreateTexture(device, 1u << 20, 16, 1, UsageNone, FormatA8R8G8B8, PoolManaged,
+                            texture),
+              RenderErrorInvalidCall);
     // A whole mipmap chain, a render target, the default pool: the saver asks for none of them.
     EXPECT_EQ(CreateTexture(device, 16, 16, 0, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
               RenderErrorInvalidCall);

@@ -67,9 +67,8 @@ protected:
                    const std::function<bool(const SpotPlacement&)>& wanted)
     {
         for (float phase = 0.0f; phase < 127.0f; phase += 0.01f) {
-            const SpotPlacement place = PlaceLightSpot(phase, spot.freqX, spot.freqY, Width,
-                                                       Height, WorldWidth, WorldHeight,
-                                                       SpotExtent);
+            const SpotPlacement place = PlaceLightSpot(phase, spot.freqX, spot.freqY, Width, Height,
+                                                       WorldWidth, WorldHeight, SpotExtent);
             if (wanted(place)) {
                 spot.phase = phase;
                 Clock.frameTime = 0.0f;
@@ -86,9 +85,10 @@ protected:
         Matrix4 combined;
         MultiplyMatrix(worldView, WorldMatrix, ViewMatrix);
         MultiplyMatrix(combined, worldView, ProjectionMatrix);
-        return ScreenRect{
-            ProjectLikeDirect3D(combined, spot.posX, spot.posY + SpotExtent, Width, Height),
-            ProjectLikeDirect3D(combined, spot.posX + SpotExtent, spot.posY, Width, Height)};
+        return ScreenRect{ProjectLikeDirect3D(combined, spot.posX, spot.posY + SpotExtent, Width,
+                                              Height),
+                          ProjectLikeDirect3D(combined, spot.posX + SpotExtent, spot.posY, Width,
+                                              Height)};
     }
 
     // The shade a spot's texture holds over flat ground, sampled bilinearly with Direct3D's
@@ -104,8 +104,8 @@ protected:
         const double fu = tu - c0;
         const double fv = tv - r0;
         auto texel = [](int r, int c) {
-            const Vec3& f = FalloffTable[((r + SpotSize) % SpotSize) * SpotSize +
-                                         (c + SpotSize) % SpotSize];
+            const Vec3& f =
+                FalloffTable[((r + SpotSize) % SpotSize) * SpotSize + (c + SpotSize) % SpotSize];
             // N = (0, 0, -1): the dot product is -f.z.
             return static_cast<double>(std::lrint(std::fabs(f.z) * 255.0f) & 0xFF);
         };
@@ -117,8 +117,7 @@ protected:
 bool InUpperMiddle(const SpotPlacement& place)
 {
     // Offsets count from the bottom-left: the block's top is 80 to 200 rows below the screen's.
-    return place.offsetX > 300 && place.offsetX < 450 && place.offsetY > 312 &&
-           place.offsetY < 432;
+    return place.offsetX > 300 && place.offsetX < 450 && place.offsetY > 312 && place.offsetY < 432;
 }
 
 }  // namespace
@@ -178,8 +177,8 @@ TEST_F(GlSceneTest, ALaterSpotIsBlendedOverAnEarlierOneBySourceAlpha)
     constexpr uint32_t Red = 0xFFFF0000u;
     constexpr uint32_t Green = 0xFF00FF00u;
     PlaceSpot(LightSpots[0], Red, InUpperMiddle);
-    const int32_t firstX = static_cast<int32_t>(std::lrint(LightSpots[0].posX / WorldWidth *
-                                                           Width));
+    const int32_t firstX =
+        static_cast<int32_t>(std::lrint(LightSpots[0].posX / WorldWidth * Width));
     // The second spot overlaps the first by about half its width.
     PlaceSpot(LightSpots[1], Green, [&](const SpotPlacement& place) {
         return std::abs(place.offsetX - (firstX + 110)) < 20 && place.offsetY > 312 &&

@@ -117,8 +117,8 @@ TEST_F(GlWindowTest, PresentStretchesASmallerBackBufferOverTheWindow)
 TEST_F(GlWindowTest, EndingTheLastSystemOfAnotherDisplayLeavesThisDeviceDrawing)
 {
     // A device without a window on the X11 display, current on this thread.
-    ASSERT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0,
-                           CreateHardwareVertexProcessing, SaverPresentParameters(16, 16), device),
+    ASSERT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateHardwareVertexProcessing,
+                           SaverPresentParameters(16, 16), device),
               RenderOk);
     PinLoadedLibraries();
     SetGlNativeDisplay(nullptr);

@@ -40,12 +40,19 @@ GreySheet DecodeSheet()
     return sheet;
 }
 
-bool IsBlank(uint32_t code) { return code == ' ' || code == '^' || code == '|'; }
+bool IsBlank(uint32_t code)
+{
+    return code == ' ' || code == '^' || code == '|';
+}
 
 class FontSheet : public testing::Test {
 protected:
     static void SetUpTestSuite() { sheet = new GreySheet(DecodeSheet()); }
-    static void TearDownTestSuite() { delete sheet; sheet = nullptr; }
+    static void TearDownTestSuite()
+    {
+        delete sheet;
+        sheet = nullptr;
+    }
     static GreySheet* sheet;
 };
 GreySheet* FontSheet::sheet = nullptr;
@@ -96,8 +103,7 @@ TEST_F(FontSheet, ColumnsJustOutsideEachCellAreBlack)
                     << "code " << i + FirstGlyphCode << " row " << y;
             }
             // right is a byte, so the column at right always exists.
-            EXPECT_EQ(sheet->At(e.right, y), 0)
-                << "code " << i + FirstGlyphCode << " row " << y;
+            EXPECT_EQ(sheet->At(e.right, y), 0) << "code " << i + FirstGlyphCode << " row " << y;
         }
     }
 }

@@ -8,9 +8,15 @@ namespace {
 
 constexpr uint32_t RowTops[] = {7, 36, 65, 94, 123, 152, 181, 210};
 
-const GlyphEntry& EntryOf(char c) { return GlyphTable[static_cast<uint8_t>(c) - FirstGlyphCode]; }
+const GlyphEntry& EntryOf(char c)
+{
+    return GlyphTable[static_cast<uint8_t>(c) - FirstGlyphCode];
+}
 
-bool InBlankStrip(const GlyphEntry& e) { return e.top == RowTops[0] && e.right <= 7; }
+bool InBlankStrip(const GlyphEntry& e)
+{
+    return e.top == RowTops[0] && e.right <= 7;
+}
 
 }  // namespace
 

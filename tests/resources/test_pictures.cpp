@@ -16,18 +16,18 @@ TEST(Logo, IsAnUncompressed24BitBottomUpBmpOf226By79)
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
     EXPECT_EQ(ReadLe32(file, 2), file.size());
-    EXPECT_EQ(ReadLe32(file, 14), 40u);   // BITMAPINFOHEADER
+    EXPECT_EQ(ReadLe32(file, 14), 40u);  // BITMAPINFOHEADER
     EXPECT_EQ(ReadLe32(file, 18), 226u);
-    EXPECT_EQ(ReadLe32(file, 22), 79u);   // positive: bottom row first
+    EXPECT_EQ(ReadLe32(file, 22), 79u);  // positive: bottom row first
     EXPECT_EQ(ReadLe16(file, 26), 1u);
     EXPECT_EQ(ReadLe16(file, 28), 24u);
-    EXPECT_EQ(ReadLe32(file, 30), 0u);    // BI_RGB
+    EXPECT_EQ(ReadLe32(file, 30), 0u);  // BI_RGB
     const uint32_t stride = (226 * 3 + 3) & ~3u;
     EXPECT_EQ(ReadLe32(file, 10) + stride * 79, file.size());
 
     int w = 0, h = 0, channels = 0;
-    stbi_uc* rgb = stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h,
-                                         &channels, 3);
+    stbi_uc* rgb =
+        stbi_load_from_memory(file.data(), static_cast<int>(file.size()), &w, &h, &channels, 3);
     ASSERT_NE(rgb, nullptr) << stbi_failure_reason();
     EXPECT_EQ(w, 226);
     EXPECT_EQ(h, 79);
@@ -101,8 +101,10 @@ TEST(Icon, HoldsSizes16To256AsRoundedTilesWithTransparentCorners)
 
 TEST(EmbeddedImages, HoldTheCommittedFilesByNumber)
 {
-    const struct { uint32_t number; const char* file; } images[] = {
-        {LogoImageNumber, "logo.bmp"}, {FontSheetImageNumber, "font_sheet.gif"}};
+    const struct {
+        uint32_t number;
+        const char* file;
+    } images[] = {{LogoImageNumber, "logo.bmp"}, {FontSheetImageNumber, "font_sheet.gif"}};
     for (const auto& image : images) {
         SCOPED_TRACE(image.file);
         const std::vector<uint8_t> file = ReadResourceFile(image.file);

@@ -116,16 +116,18 @@ TEST_F(FileStoreTest, SaveWritesTheExportFormatAndLoadReadsItBack)
     SaveSettings(SaverSettings{});
     EXPECT_EQ(ReadFile(file),
               "Windows Registry Editor Version 5.00\r\n"
-              "\r\n" + Section + "\r\n"
-              "\"[bTnL]\"=dword:00000000\r\n"
-              "\"[bTime]\"=dword:00000001\r\n"
-              "\"[bFps]\"=dword:00000000\r\n"
-              "\"[Prominent]\"=dword:00000001\r\n"
-              "\"[Light Speed]\"=dword:00000032\r\n"
-              "\"[Num Lights]\"=dword:00000002\r\n"
-              "\"[Color Light]\"=dword:00000006\r\n"
-              "\"[Version]\"=hex(1):31,2e,30\r\n"
-              "\r\n");
+              "\r\n" +
+                  Section +
+                  "\r\n"
+                  "\"[bTnL]\"=dword:00000000\r\n"
+                  "\"[bTime]\"=dword:00000001\r\n"
+                  "\"[bFps]\"=dword:00000000\r\n"
+                  "\"[Prominent]\"=dword:00000001\r\n"
+                  "\"[Light Speed]\"=dword:00000032\r\n"
+                  "\"[Num Lights]\"=dword:00000002\r\n"
+                  "\"[Color Light]\"=dword:00000006\r\n"
+                  "\"[Version]\"=hex(1):31,2e,30\r\n"
+                  "\r\n");
     struct stat info {};
     ASSERT_EQ(stat(folder.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -148,7 +150,8 @@ TEST_F(FileStoreTest, KeysAndValuesItDoesNotKnowSurviveASave)
     SaveSettings(Changed());
     const std::string text = ReadFile(file);
     EXPECT_NE(text.find(other), std::string::npos);
-    EXPECT_NE(text.find(Section + "\n\"Extra\"=\"kept\"\n; a note\n\"[Light Speed]\"=dword:00000064\n"),
+    EXPECT_NE(text.find(Section +
+                        "\n\"Extra\"=\"kept\"\n; a note\n\"[Light Speed]\"=dword:00000064\n"),
               std::string::npos);
     LoadSettings(loaded);
     EXPECT_EQ(loaded, Changed());
@@ -167,9 +170,9 @@ TEST_F(FileStoreTest, BadFilesNeverChangeAFieldFromAValueItCannotRead)
         {header + "\"[Light Speed]\"=dword:000", 77},  // cut off
         {header + "\"[Light Sp", 77},
         {std::string("\xFF\xFE\x00\xD8garbage\x80\x81", 12), 77},
-        {header + "\"[Light Speed]\"=dword:1000000000\r\n", 77},  // over 32 bits
-        {header + "\"[Light Speed]\"=\"50\"\r\n", 77},           // a text
-        {header + "\"[Light Speed]\"=hex:32,00\r\n", 77},          // too short
+        {header + "\"[Light Speed]\"=dword:1000000000\r\n", 77},                // over 32 bits
+        {header + "\"[Light Speed]\"=\"50\"\r\n", 77},                          // a text
+        {header + "\"[Light Speed]\"=hex:32,00\r\n", 77},                       // too short
         {header + "\"[Light Speed]\"=hex(b):32,00,00,00,00,00,00,00\r\n", 77},  // too long
         {header + "\"[Light Speed]\"=\xC3\x28\r\n", 77},
         {header + lastWord + "\"[Light Speed]\"=hex:zz\r\n", 33},
@@ -186,8 +189,9 @@ TEST_F(FileStoreTest, BadFilesNeverChangeAFieldFromAValueItCannotRead)
         EXPECT_EQ(loaded, expected) << text;
     }
     // Absurd but readable numbers are kept as they are; the readers deal with them.
-    Plant(header + "\"[Num Lights]\"=dword:ffffffff\r\n\"[Num Lights]\"=dword:00000009\r\n"
-                   "\"[Color Light]\"=hex:63,00,00,00\r\n");
+    Plant(header +
+          "\"[Num Lights]\"=dword:ffffffff\r\n\"[Num Lights]\"=dword:00000009\r\n"
+          "\"[Color Light]\"=hex:63,00,00,00\r\n");
     SaverSettings loaded;
     LoadSettings(loaded);
     EXPECT_EQ(loaded.NumLights, 9u);
@@ -281,7 +285,7 @@ TEST_F(FileStoreTest, AFullDiskLeavesTheOldFileWhole)
     const std::string old = ReadFile(file);
 
     // Writes past 64 bytes fail with EFBIG, as on a full disk.
-    rlimit saved {};
+    rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     signal(SIGXFSZ, SIG_IGN);
     rlimit small = saved;

@@ -37,7 +37,9 @@ TEST(RegistryFileTest, ReadsWhatTheRegistryEditorExports)
         "; written by hand\r\n"
         "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
         "\"[bFps]\"=dword:00000001\r\n"
-        "\r\n" + Section + "\r\n"
+        "\r\n" +
+        Section +
+        "\r\n"
         "\"[Light Speed]\"=dword:00000032\r\n"
         "\"[Version]\"=hex(1):31,2e,30\r\n"
         "\"Name\"=\"a \\\"quoted\\\" C:\\\\path\"\r\n"
@@ -75,19 +77,21 @@ TEST(RegistryFileTest, ReadsWhatTheRegistryEditorExports)
 
 TEST(RegistryFileTest, TheLastWordOnAValueCounts)
 {
-    const std::string text =
-        "Windows Registry Editor Version 5.00\n\n" + Section + "\n"
-        "\"[bFps]\"=dword:00000001\n"
-        "\"[bFps]\"=dword:00000002\n"          // a later line wins
-        "\"[bTnL]\"=dword:00000001\n"
-        "\"[bTnL]\"=-\n"                       // and may delete the value
-        "\"[bTime]\"=dword:00000000\n"
-        "\"[bTime]\"=dword:zz\n"               // an unreadable line does not
-        "[-HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
-        "\n" + Section + "\n"
-        "\"[Prominent]\"=dword:00000009\n"
-        "[]\n"
-        "\"[Num Lights]\"=dword:00000004\n";   // belongs to no key
+    const std::string text = "Windows Registry Editor Version 5.00\n\n" + Section +
+                             "\n"
+                             "\"[bFps]\"=dword:00000001\n"
+                             "\"[bFps]\"=dword:00000002\n"  // a later line wins
+                             "\"[bTnL]\"=dword:00000001\n"
+                             "\"[bTnL]\"=-\n"  // and may delete the value
+                             "\"[bTime]\"=dword:00000000\n"
+                             "\"[bTime]\"=dword:zz\n"  // an unreadable line does not
+                             "[-HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"
+                             "\n" +
+                             Section +
+                             "\n"
+                             "\"[Prominent]\"=dword:00000009\n"
+                             "[]\n"
+                             "\"[Num Lights]\"=dword:00000004\n";  // belongs to no key
     const RegFile file = ParseSettingsFile(text);
     ASSERT_EQ(file.status, RegFileStatus::Parsed);
     EXPECT_EQ(file.lineEnding, "\n");
@@ -97,14 +101,14 @@ TEST(RegistryFileTest, TheLastWordOnAValueCounts)
     EXPECT_EQ(Lookup(file, "[Prominent]"), (Bytes{9, 0, 0, 0}));
     EXPECT_EQ(Lookup(file, "[Num Lights]"), Bytes{0xEE});
 
-    const std::string withoutDeletion =
-        "Windows Registry Editor Version 5.00\n\n" + Section + "\n"
-        "\"[bFps]\"=dword:00000001\n"
-        "\"[bFps]\"=dword:00000002\n"
-        "\"[bTnL]\"=dword:00000001\n"
-        "\"[bTnL]\"=-\n"
-        "\"[bTime]\"=dword:00000000\n"
-        "\"[bTime]\"=dword:zz\n";
+    const std::string withoutDeletion = "Windows Registry Editor Version 5.00\n\n" + Section +
+                                        "\n"
+                                        "\"[bFps]\"=dword:00000001\n"
+                                        "\"[bFps]\"=dword:00000002\n"
+                                        "\"[bTnL]\"=dword:00000001\n"
+                                        "\"[bTnL]\"=-\n"
+                                        "\"[bTime]\"=dword:00000000\n"
+                                        "\"[bTime]\"=dword:zz\n";
     const RegFile second = ParseSettingsFile(withoutDeletion);
     EXPECT_EQ(Lookup(second, "[bFps]"), (Bytes{2, 0, 0, 0}));
     EXPECT_EQ(Lookup(second, "[bTnL]"), Bytes{0xEE});
@@ -114,7 +118,7 @@ TEST(RegistryFileTest, TheLastWordOnAValueCounts)
 TEST(RegistryFileTest, ValuesItCannotReadAreAbsentAndTheRestStillCounts)
 {
     const std::vector<std::string> badLines = {
-        "\"[bTnL]\"=dword:123456789",     // more than 32 bits
+        "\"[bTnL]\"=dword:123456789",  // more than 32 bits
         "\"[bTnL]\"=dword:-1",
         "\"[bTnL]\"=dword:",
         "\"[bTnL]\"=dword:0x10",
@@ -129,11 +133,11 @@ TEST(RegistryFileTest, ValuesItCannotReadAreAbsentAndTheRestStillCounts)
         "\"[bTnL]\"",
         "\"[bTnL]=dword:00000001",
         "[bTnL]=dword:00000001",
-        "\"[bTnL]\"=hex:01,00,\\",        // continued, but the next line is not indented
+        "\"[bTnL]\"=hex:01,00,\\",  // continued, but the next line is not indented
     };
     for (const std::string& bad : badLines) {
-        const std::string text = "Windows Registry Editor Version 5.00\n\n" + Section + "\n" +
-                                 bad + "\n\"[bFps]\"=dword:00000001\n";
+        const std::string text = "Windows Registry Editor Version 5.00\n\n" + Section + "\n" + bad +
+                                 "\n\"[bFps]\"=dword:00000001\n";
         const RegFile file = ParseSettingsFile(text);
         ASSERT_EQ(file.status, RegFileStatus::Parsed) << bad;
         EXPECT_EQ(Lookup(file, "[bTnL]"), Bytes{0xEE}) << bad;
@@ -186,8 +190,9 @@ TEST(RegistryFileTest, TellsEmptyAndForeignTextApart)
 
 TEST(RegistryFileTest, DecodesTheEditorsUtf16AndSkipsAUtf8Mark)
 {
-    const std::string utf8 = "Windows Registry Editor Version 5.00\r\n\r\n" + Section +
-                             "\r\n\"[Num Lights]\"=dword:00000003\r\n\"Name\"=\"\xC3\xA9\xF0\x9F\x98\x80\"\r\n";
+    const std::string utf8 =
+        "Windows Registry Editor Version 5.00\r\n\r\n" + Section +
+        "\r\n\"[Num Lights]\"=dword:00000003\r\n\"Name\"=\"\xC3\xA9\xF0\x9F\x98\x80\"\r\n";
     // The same text as UTF-16LE: ASCII, U+00E9, and U+1F600 as a surrogate pair.
     std::string utf16 = "\xFF\xFE";
     for (size_t i = 0; i < utf8.size(); ++i) {
@@ -229,15 +234,17 @@ TEST(RegistryFileTest, ANewFileIsTheEditorsExportFormat)
     SetRegFileValue(file, Key, "Q", 0xb, qword, 8);
     EXPECT_EQ(SerializeSettingsFile(file),
               "Windows Registry Editor Version 5.00\r\n"
-              "\r\n" + Section + "\r\n"
-              "\"[bTnL]\"=dword:00000000\r\n"
-              "\"[Light Speed]\"=dword:00000032\r\n"
-              "\"[Prominent]\"=dword:ffffffff\r\n"
-              "\"[Version]\"=hex(1):31,2e,30\r\n"
-              "\"Text\"=\"a\\\"\\\\\"\r\n"
-              "@=hex:\r\n"
-              "\"Q\"=hex(b):01,02,03,04,05,06,07,08\r\n"
-              "\r\n");
+              "\r\n" +
+                  Section +
+                  "\r\n"
+                  "\"[bTnL]\"=dword:00000000\r\n"
+                  "\"[Light Speed]\"=dword:00000032\r\n"
+                  "\"[Prominent]\"=dword:ffffffff\r\n"
+                  "\"[Version]\"=hex(1):31,2e,30\r\n"
+                  "\"Text\"=\"a\\\"\\\\\"\r\n"
+                  "@=hex:\r\n"
+                  "\"Q\"=hex(b):01,02,03,04,05,06,07,08\r\n"
+                  "\r\n");
 }
 
 TEST(RegistryFileTest, LongDataIsWrappedAndReadsBack)
@@ -264,7 +271,9 @@ TEST(RegistryFileTest, AnUpdateKeepsEverythingElseAsItWas)
         "\n"
         "[HKEY_CURRENT_USER\\Software\\Other]\n"
         "\"Keep\"=dword:00000007\n"
-        "\n" + Section + "\n"
+        "\n" +
+        Section +
+        "\n"
         "\"[bFps]\"=dword:00000000\n"
         "\"Unknown\"=hex(2):25,00\n"
         "\"[bFps]\"=dword:00000001\n"
@@ -281,28 +290,32 @@ TEST(RegistryFileTest, AnUpdateKeepsEverythingElseAsItWas)
               "\n"
               "[HKEY_CURRENT_USER\\Software\\Other]\n"
               "\"Keep\"=dword:00000007\n"
-              "\n" + Section + "\n"
-              "\"Unknown\"=hex(2):25,00\n"
-              "\"[bFps]\"=dword:00000000\n"
-              "\"[Light Speed]\"=dword:00000063\n"
-              "\"Odd line\n"
-              "\n"
-              "; the next key\n"
-              "[HKEY_CURRENT_USER\\Software\\More]\n"
-              "\"[Light Speed]\"=dword:00000001\n");
+              "\n" +
+                  Section +
+                  "\n"
+                  "\"Unknown\"=hex(2):25,00\n"
+                  "\"[bFps]\"=dword:00000000\n"
+                  "\"[Light Speed]\"=dword:00000063\n"
+                  "\"Odd line\n"
+                  "\n"
+                  "; the next key\n"
+                  "[HKEY_CURRENT_USER\\Software\\More]\n"
+                  "\"[Light Speed]\"=dword:00000001\n");
 }
 
 TEST(RegistryFileTest, AValueSetAfterADeletionOfItsKeyGoesInANewSection)
 {
     const std::string before = "Windows Registry Editor Version 5.00\n\n" + Section +
                                "\n\"[bFps]\"=dword:00000001\n\n"
-                               "[-" + Section.substr(1) + "\n";
+                               "[-" +
+                               Section.substr(1) + "\n";
     RegFile file = ParseSettingsFile(before);
     SetDword(file, "[bFps]", 5);
     SetDword(file, "[bTime]", 6);
     const std::string after = SerializeSettingsFile(file);
-    EXPECT_EQ(after, before + "\n" + Section + "\n\"[bFps]\"=dword:00000005\n"
-                                              "\"[bTime]\"=dword:00000006\n\n");
+    EXPECT_EQ(after, before + "\n" + Section +
+                         "\n\"[bFps]\"=dword:00000005\n"
+                         "\"[bTime]\"=dword:00000006\n\n");
     const RegFile reread = ParseSettingsFile(after);
     EXPECT_EQ(Lookup(reread, "[bFps]"), (Bytes{5, 0, 0, 0}));
     EXPECT_EQ(Lookup(reread, "[bTime]"), (Bytes{6, 0, 0, 0}));

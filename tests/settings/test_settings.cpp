@@ -9,9 +9,8 @@ namespace {
 
 const std::string KeyPath = "Control Panel\\Desktop\\3D Tavrel Screensaver";
 
-const char* const DwordNames[] = {"[bTnL]",        "[bTime]",      "[bFps]",
-                                  "[Prominent]",   "[Light Speed]", "[Num Lights]",
-                                  "[Color Light]"};
+const char* const DwordNames[] = {"[bTnL]",        "[bTime]",      "[bFps]",       "[Prominent]",
+                                  "[Light Speed]", "[Num Lights]", "[Color Light]"};
 
 class SettingsTest : public ::testing::Test {
 protected:
@@ -40,7 +39,8 @@ TEST_F(SettingsTest, WithNoKeyTheLoadCreatesItAndKeepsTheDefaults)
 
     // Read access, the seven values in their order with four-byte destinations, one close.
     std::vector<std::string> expected = {"OpenStoreKey " + KeyPath + " 0x20019"};
-    for (const char* name : DwordNames) expected.push_back("QueryStoreValue " + std::string(name) + " 4");
+    for (const char* name : DwordNames)
+        expected.push_back("QueryStoreValue " + std::string(name) + " 4");
     expected.push_back("CloseStoreKey");
     EXPECT_EQ(CallLog, expected);
 }
@@ -70,7 +70,8 @@ TEST_F(SettingsTest, SaveWritesTheEightValuesInOrder)
     SaveSettings(settings);
 
     std::vector<std::string> expected = {"OpenStoreKey " + KeyPath + " 0x20006"};
-    for (const char* name : DwordNames) expected.push_back("SetStoreValue " + std::string(name) + " 4 4");
+    for (const char* name : DwordNames)
+        expected.push_back("SetStoreValue " + std::string(name) + " 4 4");
     expected.push_back("SetStoreValue [Version] 1 3");
     expected.push_back("CloseStoreKey");
     EXPECT_EQ(CallLog, expected);

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "surface/falloff_table.h"
 #include "reference_surface.h"
+#include "surface/falloff_table.h"
 
 namespace {
 
@@ -57,9 +57,9 @@ TEST(FalloffTable, KnownEntries)
 TEST(FalloffTable, ExactlyTheTwelveEntriesBeyondRadius180AreZero)
 {
     const std::vector<Vec3> table = Build();
-    const std::set<std::pair<int, int>> expected = {
-        {0, 0}, {0, 1}, {0, 2}, {0, 3}, {1, 0}, {1, 1}, {1, 2}, {2, 0}, {2, 1}, {3, 0},
-        {0, 255}, {255, 0}};
+    const std::set<std::pair<int, int>> expected = {{0, 0}, {0, 1}, {0, 2},   {0, 3},
+                                                    {1, 0}, {1, 1}, {1, 2},   {2, 0},
+                                                    {2, 1}, {3, 0}, {0, 255}, {255, 0}};
     std::set<std::pair<int, int>> zero;
     for (int r = 0; r < 256; ++r) {
         for (int c = 0; c < 256; ++c) {

@@ -7,9 +7,9 @@
 #include <random>
 #include <vector>
 
+#include "reference_surface.h"
 #include "surface/normal_field.h"
 #include "surface/normal_field_paths.h"
-#include "reference_surface.h"
 
 namespace {
 
@@ -23,7 +23,10 @@ struct Field {
 
     Field(int32_t w, int32_t h) : width(w), height(h), heights(static_cast<size_t>(w) * h, 0) {}
     // Screen column x, row y counted from the top.
-    uint8_t& At(int32_t x, int32_t y) { return heights[static_cast<size_t>(height - 1 - y) * width + x]; }
+    uint8_t& At(int32_t x, int32_t y)
+    {
+        return heights[static_cast<size_t>(height - 1 - y) * width + x];
+    }
 };
 
 using Builder = void (*)(const uint8_t*, int32_t, int32_t, Vec3*);
@@ -81,7 +84,8 @@ Field DesktopLike(int32_t w, int32_t h, uint32_t seed)
 {
     Field field(w, h);
     std::mt19937 random(seed);
-    for (size_t n = 0; n < field.heights.size(); ++n) field.heights[n] = static_cast<uint8_t>(40 + n % 24);
+    for (size_t n = 0; n < field.heights.size(); ++n)
+        field.heights[n] = static_cast<uint8_t>(40 + n % 24);
     for (int window = 0; window < 40; ++window) {
         const int32_t x0 = static_cast<int32_t>(random() % w);
         const int32_t y0 = static_cast<int32_t>(random() % h);
@@ -127,7 +131,8 @@ TEST(NormalField, SlopesOfTheKnownHeightTriples)
         field.At(0, 1) = c.b;
         field.At(1, 1) = c.c;
         const std::vector<Vec3> normals = Build(field);
-        SCOPED_TRACE(testing::Message() << "a " << int(c.a) << " b " << int(c.b) << " c " << int(c.c));
+        SCOPED_TRACE(testing::Message()
+                     << "a " << int(c.a) << " b " << int(c.b) << " c " << int(c.c));
         ExpectNormal(normals[0], c.x, c.y, c.z);
         EXPECT_TRUE(SameBits(normals[1], Untouched));
         EXPECT_TRUE(SameBits(normals[2], Untouched));
@@ -176,7 +181,8 @@ TEST(NormalField, MatchesTheLiteralBuildBitForBitOnEveryHeightTriple)
         field.At(2 * pair + 1, 1) = static_cast<uint8_t>(pair % 128);
     }
     for (int32_t a = 0; a < 128; ++a) {
-        for (int32_t x = 0; x < w; ++x) field.At(x, 0) = static_cast<uint8_t>(x % 2 == 0 ? a : x % 128);
+        for (int32_t x = 0; x < w; ++x)
+            field.At(x, 0) = static_cast<uint8_t>(x % 2 == 0 ? a : x % 128);
         const std::vector<Vec3> literal = Build(field, ReferenceBuildNormalField);
         for (Builder build : FastBuilders()) {
             const std::vector<Vec3> fast = Build(field, build);
@@ -193,11 +199,12 @@ TEST(NormalField, MatchesTheLiteralBuildBitForBitOnScreensOfManySizes)
     struct Size {
         int32_t w, h;
     };
-    const Size sizes[] = {{2, 2}, {3, 3}, {9, 2}, {10, 3}, {17, 5}, {31, 7}, {640, 480},
-                          {1366, 768}, {1025, 1023}};
+    const Size sizes[] = {{2, 2},  {3, 3},     {9, 2},      {10, 3},     {17, 5},
+                          {31, 7}, {640, 480}, {1366, 768}, {1025, 1023}};
     uint32_t seed = 1;
     for (const Size& size : sizes) {
-        for (const Field& field : {DesktopLike(size.w, size.h, seed), Noise(size.w, size.h, seed)}) {
+        for (const Field& field :
+             {DesktopLike(size.w, size.h, seed), Noise(size.w, size.h, seed)}) {
             const size_t count = field.heights.size();
             const std::vector<Vec3> literal = Build(field, ReferenceBuildNormalField);
             std::vector<float> storage(3 * count + 4);
@@ -220,7 +227,8 @@ TEST(NormalField, ScreensBelowTwoPixelsOrMissingBuffersWriteNothing)
 {
     // Exact-size buffers: the sanitizers see any access outside them.
     for (auto [w, h] : {std::pair{0, 0}, {1, 1}, {1, 6}, {6, 1}, {-3, 4}, {4, -3}}) {
-        const size_t count = static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0));
+        const size_t count =
+            static_cast<size_t>(std::max(w, 0)) * static_cast<size_t>(std::max(h, 0));
         std::vector<uint8_t> heights(count, 50);
         std::vector<Vec3> normals(count, Untouched);
         for (Builder build : FastBuilders()) build(heights.data(), w, h, normals.data());

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 struct HeadlessHostState {
-    int32_t screenWidth = 0;   // the client size the renderer sizes its back buffer by
+    int32_t screenWidth = 0;  // the client size the renderer sizes its back buffer by
     int32_t screenHeight = 0;
     bool endRequested = false;  // the end-of-window handling ran or a quit was posted
 };

@@ -104,8 +104,8 @@ bool DumpSpotTextures(const std::string& folder, std::string& reason)
             return false;
         }
         for (int32_t t = 0; t < SpotSize; ++t) {
-            const uint8_t* in = static_cast<const uint8_t*>(locked.bits) +
-                                static_cast<ptrdiff_t>(t) * locked.pitch;
+            const uint8_t* in =
+                static_cast<const uint8_t*>(locked.bits) + static_cast<ptrdiff_t>(t) * locked.pitch;
             uint8_t* out = rgba.data() + static_cast<size_t>(t) * SpotSize * 4;
             for (int32_t c = 0; c < SpotSize; ++c, in += 4, out += 4) {
                 out[0] = in[2];
@@ -115,8 +115,7 @@ bool DumpSpotTextures(const std::string& folder, std::string& reason)
             }
         }
         UnlockRect(texture, 0);
-        if (!WritePngFile(path.c_str(), SpotSize, SpotSize, 4, rgba.data(), SpotSize * 4,
-                          reason)) {
+        if (!WritePngFile(path.c_str(), SpotSize, SpotSize, 4, rgba.data(), SpotSize * 4, reason)) {
             return false;
         }
     }
@@ -158,7 +157,7 @@ bool MakeFolders(const std::string& path, std::string& reason)
         reason = "cannot make the folder '" + part + "': " + std::strerror(errno);
         return false;
     }
-    struct stat info{};
+    struct stat info {};
     if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         reason = "'" + path + "' is not a folder";
         return false;
@@ -202,14 +201,14 @@ int RunHeadless(const HackOptions& options)
     HeadlessHost.screenWidth = DesktopWidth;
     HeadlessHost.screenHeight = DesktopHeight;
     SetGlAdapterDisplayMode(DisplayMode{static_cast<uint32_t>(DesktopWidth),
-                                        static_cast<uint32_t>(DesktopHeight), 60,
-                                        FormatX8R8G8B8});
+                                        static_cast<uint32_t>(DesktopHeight), 60, FormatX8R8G8B8});
     CreateRenderDevice(NoWindow, 0);
     if (SaverDevice == nullptr) {
         // The renderer's own message is out already; say what it means here.
         if (SaverRenderSystem == nullptr) {
-            PrintErrorLine("no OpenGL: headless rendering needs EGL with Mesa's surfaceless "
-                           "platform (package libegl-mesa0)");
+            PrintErrorLine(
+                "no OpenGL: headless rendering needs EGL with Mesa's surfaceless "
+                "platform (package libegl-mesa0)");
         } else {
             const std::string size =
                 std::to_string(DesktopWidth) + " x " + std::to_string(DesktopHeight);

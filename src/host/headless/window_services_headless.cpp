@@ -39,6 +39,4 @@ void PostQuit(int32_t)
     HeadlessHost.endRequested = true;
 }
 
-void ShowWindowRestoredThenMaximized(NativeWindow)
-{
-}
+void ShowWindowRestoredThenMaximized(NativeWindow) {}

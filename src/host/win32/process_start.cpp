@@ -19,14 +19,12 @@ uint32_t RunCommandLine(const char* className)
 
     switch (Host.mode) {
     case SaverMode::Saver:
-    case SaverMode::Preview:
-        return RunSaverWindow(Host.parentWindow);
+    case SaverMode::Preview: return RunSaverWindow(Host.parentWindow);
     case SaverMode::Config:
-        return static_cast<uint32_t>(DialogBoxParamA(
-            reinterpret_cast<HINSTANCE>(Host.moduleHandle), "CONFIG",
-            WindowFromNumber(Host.parentWindow), SettingsDialogProc, 0));
-    case SaverMode::ChangePassword:
-        return ChangePassword(Host.parentWindow);
+        return static_cast<uint32_t>(DialogBoxParamA(reinterpret_cast<HINSTANCE>(Host.moduleHandle),
+                                                     "CONFIG", WindowFromNumber(Host.parentWindow),
+                                                     SettingsDialogProc, 0));
+    case SaverMode::ChangePassword: return ChangePassword(Host.parentWindow);
     }
     return 0;
 }

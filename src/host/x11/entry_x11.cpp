@@ -5,12 +5,12 @@
 #include <string>
 
 #include "host/headless/headless_host.h"
-#include "host/x11/hack_options.h"
 #include "host/headless/headless_run.h"
+#include "host/x11/hack_options.h"
 
 namespace {
 
-constexpr uint32_t DefaultSequenceFrames = 72;       // two seconds of the saver
+constexpr uint32_t DefaultSequenceFrames = 72;          // two seconds of the saver
 constexpr int64_t DefaultSequenceFrameTime = 28000000;  // its timer period, in nanoseconds
 
 std::string CacheFolder()

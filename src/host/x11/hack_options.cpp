@@ -23,8 +23,8 @@ bool ParseNumber(std::string_view text, uint32_t low, uint32_t high, uint32_t& v
 }
 
 // "A<sep>B" with both parts numbers in their ranges.
-bool ParsePair(std::string_view text, char separator, uint32_t lowA, uint32_t highA,
-               uint32_t lowB, uint32_t highB, uint32_t& a, uint32_t& b)
+bool ParsePair(std::string_view text, char separator, uint32_t lowA, uint32_t highA, uint32_t lowB,
+               uint32_t highB, uint32_t& a, uint32_t& b)
 {
     const size_t at = text.find(separator);
     if (at == std::string_view::npos) return false;
@@ -39,8 +39,8 @@ bool ParseSeconds(std::string_view text, int64_t& nanoseconds)
         return false;
     }
     double seconds = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds,
-                                              std::chars_format::fixed);
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
     if (error != std::errc{} || end != text.data() + text.size()) return false;
     if (!std::isfinite(seconds) || seconds < 0.0 || seconds > MaxFrameTimeSeconds) return false;
     nanoseconds = std::llrint(seconds * 1e9);
@@ -48,7 +48,7 @@ bool ParseSeconds(std::string_view text, int64_t& nanoseconds)
 }
 
 // The names of LightColorTable's entries 0 to 6, then the random choice.
-constexpr const char* ColorNames[] = {"white", "red",    "green", "blue",
+constexpr const char* ColorNames[] = {"white",  "red",    "green", "blue",
                                       "yellow", "purple", "cyan",  "random"};
 
 bool ParseColor(std::string_view text, uint32_t& index)
@@ -78,8 +78,7 @@ size_t PlaceholderLength(const std::string& pattern, size_t at, int& width)
 
 }  // namespace
 
-bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options,
-                      std::string& error)
+bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, std::string& error)
 {
     options = HackOptions{};
     for (int i = 1; i < argc; ++i) {
@@ -122,8 +121,8 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options,
         }
         const std::string_view value = argv[++i];
         const auto bad = [&](const char* expected) {
-            error = "bad value '" + std::string(value) + "' for " + std::string(arg) + ": " +
-                    expected;
+            error =
+                "bad value '" + std::string(value) + "' for " + std::string(arg) + ": " + expected;
             return false;
         };
 

@@ -14,14 +14,14 @@ struct HackOptions {
     std::string renderPath;  // -render: the PNG to write; a %d in it numbers every frame
     uint32_t frames = 1;     // -frames
     bool framesGiven = false;
-    std::string imagePath;   // -image: the desktop picture; empty for the demo desktop
+    std::string imagePath;     // -image: the desktop picture; empty for the demo desktop
     int32_t demoWidth = 1280;  // -size
     int32_t demoHeight = 800;
     bool sizeGiven = false;
     std::optional<uint32_t> seedIJ;  // -seed IJ,KL; both or neither
     std::optional<uint32_t> seedKL;
     std::optional<int64_t> frameTimeNs;  // -frame-time, in counter counts (nanoseconds)
-    std::string dumpSpotsDir;  // -dump-spots
+    std::string dumpSpotsDir;            // -dump-spots
 
     // Setting overrides for this run, as the store would hold them.
     std::optional<uint32_t> numLights;   // -lights n gives n - 1
@@ -36,8 +36,7 @@ inline constexpr int32_t MaxFrameTimeSeconds = 60;
 
 // Reads argv[1 .. argc-1]. False on an unknown option, a missing or bad value: then error holds
 // one line that names the option.
-bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options,
-                      std::string& error);
+bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, std::string& error);
 
 // Writes the overrides the options carry into settings; the other fields stay.
 void ApplySettingOverrides(const HackOptions& options, SaverSettings& settings);

@@ -57,8 +57,7 @@ bool ReadBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, uint32
     return true;
 }
 
-bool WriteBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height,
-                       const uint32_t* pixels)
+bool WriteBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, const uint32_t* pixels)
 {
     if (!IsPixelsOfSize(bitmap, width, height) || pixels == nullptr) return false;
     const size_t count = size_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height);

@@ -28,8 +28,7 @@ bool IsPixelsOfSize(ImageBitmap* bitmap, int32_t width, int32_t height)
 {
     BitmapDescription description{};
     return GetBitmapDescription(bitmap, description) && description.bitCount == 32 &&
-           description.width == width && description.height == height && width > 0 &&
-           height > 0;
+           description.width == width && description.height == height && width > 0 && height > 0;
 }
 
 }  // namespace
@@ -54,8 +53,8 @@ bool ReadBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, uint32
     if (pixels == nullptr || !IsPixelsOfSize(bitmap, width, height)) return false;
     BITMAPINFO info = PixelsOfSize(width, height);
     HDC memory = CreateCompatibleDC(nullptr);
-    const int lines = GetDIBits(memory, Gdi(bitmap), 0, static_cast<UINT>(height), pixels, &info,
-                                DIB_RGB_COLORS);
+    const int lines =
+        GetDIBits(memory, Gdi(bitmap), 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS);
     DeleteDC(memory);
     // GDI passes the unused fourth byte through, and OLE may have drawn 0xFF there.
     const size_t count = size_t{static_cast<uint32_t>(width)} * static_cast<uint32_t>(height);
@@ -63,14 +62,13 @@ bool ReadBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, uint32
     return lines == height;
 }
 
-bool WriteBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height,
-                       const uint32_t* pixels)
+bool WriteBitmapPixels(ImageBitmap* bitmap, int32_t width, int32_t height, const uint32_t* pixels)
 {
     if (pixels == nullptr || !IsPixelsOfSize(bitmap, width, height)) return false;
     BITMAPINFO info = PixelsOfSize(width, height);
     HDC memory = CreateCompatibleDC(nullptr);
-    const int lines = SetDIBits(memory, Gdi(bitmap), 0, static_cast<UINT>(height), pixels, &info,
-                                DIB_RGB_COLORS);
+    const int lines =
+        SetDIBits(memory, Gdi(bitmap), 0, static_cast<UINT>(height), pixels, &info, DIB_RGB_COLORS);
     DeleteDC(memory);
     return lines == height;
 }

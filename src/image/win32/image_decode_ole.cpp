@@ -78,8 +78,8 @@ ImageBitmap* RenderPictureToBitmap(IPicture* picture, int32_t limit)
 
     // HIMETRIC y runs upwards: start at the bottom edge with a negative height, so the picture
     // lands upright, stretched to exactly width x height.
-    const HRESULT drawn = picture->Render(memory, 0, 0, width, height, 0, hmHeight, hmWidth,
-                                          -hmHeight, nullptr);
+    const HRESULT drawn =
+        picture->Render(memory, 0, 0, width, height, 0, hmHeight, hmWidth, -hmHeight, nullptr);
 
     // Deselected before any delete: GDI does not delete a bitmap still selected into a context.
     SelectObject(memory, kept);

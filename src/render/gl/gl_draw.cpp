@@ -223,8 +223,8 @@ bool InitDeviceDrawing(RenderDevice* device)
     gl.Uniform1i(gl.GetUniformLocation(device->program, "texture0"), 0);
     const float width = static_cast<float>(device->width);
     const float height = static_cast<float>(device->height);
-    gl.Uniform4f(gl.GetUniformLocation(device->program, "pixelStep"), 2.0f / width,
-                 2.0f / height, 1.0f / width, 1.0f / height);
+    gl.Uniform4f(gl.GetUniformLocation(device->program, "pixelStep"), 2.0f / width, 2.0f / height,
+                 1.0f / width, 1.0f / height);
 
     gl.GenVertexArrays(1, &device->vertexArray);
     gl.BindVertexArray(device->vertexArray);

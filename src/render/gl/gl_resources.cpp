@@ -96,8 +96,10 @@ void UploadRect(RenderTexture* texture, int32_t left, int32_t top, int32_t right
 void Unlink(RenderTexture* texture)
 {
     RenderDevice* device = texture->device;
-    if (texture->previous != nullptr) texture->previous->next = texture->next;
-    else device->textureList = texture->next;
+    if (texture->previous != nullptr)
+        texture->previous->next = texture->next;
+    else
+        device->textureList = texture->next;
     if (texture->next != nullptr) texture->next->previous = texture->previous;
     texture->previous = texture->next = nullptr;
     if (device->texture == texture) device->texture = nullptr;
@@ -107,8 +109,10 @@ void Unlink(RenderTexture* texture)
 void Unlink(RenderVertexBuffer* buffer)
 {
     RenderDevice* device = buffer->device;
-    if (buffer->previous != nullptr) buffer->previous->next = buffer->next;
-    else device->bufferList = buffer->next;
+    if (buffer->previous != nullptr)
+        buffer->previous->next = buffer->next;
+    else
+        device->bufferList = buffer->next;
     if (buffer->next != nullptr) buffer->next->previous = buffer->previous;
     buffer->previous = buffer->next = nullptr;
     if (device->stream == buffer) device->stream = nullptr;

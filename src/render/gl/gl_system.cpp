@@ -39,7 +39,7 @@ bool HasExtension(const char* list, const char* name)
 bool LoadGlFunctions()
 {
     bool complete = true;
-#define TAVREL_GL_LOAD(name)                                                      \
+#define TAVREL_GL_LOAD(name) \
     gl.name = reinterpret_cast<decltype(gl.name)>(eglGetProcAddress("gl" #name)); \
     complete = complete && gl.name != nullptr;
     TAVREL_GL_FUNCTIONS(TAVREL_GL_LOAD)
@@ -102,9 +102,17 @@ void DropSystemReference(RenderSystem* system)
 
 bool ChooseWindowConfig(EGLDisplay display, EGLConfig& config)
 {
-    const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_WINDOW_BIT, EGL_RENDERABLE_TYPE,
-                                 EGL_OPENGL_BIT, EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8,
-                                 EGL_BLUE_SIZE, 8, EGL_NONE};
+    const EGLint attributes[] = {EGL_SURFACE_TYPE,
+                                 EGL_WINDOW_BIT,
+                                 EGL_RENDERABLE_TYPE,
+                                 EGL_OPENGL_BIT,
+                                 EGL_RED_SIZE,
+                                 8,
+                                 EGL_GREEN_SIZE,
+                                 8,
+                                 EGL_BLUE_SIZE,
+                                 8,
+                                 EGL_NONE};
     EGLint count = 0;
     return eglChooseConfig(display, attributes, &config, 1, &count) == EGL_TRUE && count > 0;
 }
@@ -227,8 +235,7 @@ RenderSystem* CreateRenderSystem(uint32_t sdkVersion)
     const bool usable = eglBindAPI(EGL_OPENGL_API) == EGL_TRUE &&
                         HasExtension(extensions, "EGL_KHR_create_context") &&
                         HasExtension(extensions, "EGL_KHR_surfaceless_context") &&
-                        HasExtension(extensions, "EGL_KHR_no_config_context") &&
-                        LoadGlFunctions();
+                        HasExtension(extensions, "EGL_KHR_no_config_context") && LoadGlFunctions();
     RenderSystem* system = usable ? new (std::nothrow) RenderSystem{display, windows, 1} : nullptr;
     if (system != nullptr && AddDisplayUse(display)) return system;
     delete system;
@@ -281,8 +288,8 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     // Exactly one kind of vertex processing; a flip chain of up to three back buffers.
     const uint32_t processing =
         behaviorFlags & (CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing);
-    const bool oneKind =
-        processing == CreateSoftwareVertexProcessing || processing == CreateHardwareVertexProcessing;
+    const bool oneKind = processing == CreateSoftwareVertexProcessing ||
+                         processing == CreateHardwareVertexProcessing;
     if (!oneKind || params.backBufferCount > 3 || params.swapEffect != SwapEffectFlip) {
         return RenderErrorInvalidCall;
     }
@@ -331,9 +338,13 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
             return RenderErrorNotAvailable;
         }
     }
-    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION, 3, EGL_CONTEXT_MINOR_VERSION, 3,
+    const EGLint contextAttributes[] = {EGL_CONTEXT_MAJOR_VERSION,
+                                        3,
+                                        EGL_CONTEXT_MINOR_VERSION,
+                                        3,
                                         EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                        EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT, EGL_NONE};
+                                        EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
+                                        EGL_NONE};
     eglBindAPI(EGL_OPENGL_API);
     created->context = eglCreateContext(system->display, config, EGL_NO_CONTEXT, contextAttributes);
     if (created->context == EGL_NO_CONTEXT || !MakeDeviceCurrent(created)) {

@@ -206,8 +206,7 @@ StoreKey OpenStoreKey(const char* path, uint32_t access)
         slot.file = ParseSettingsFile(slot.originalText);
         slot.putAside = slot.file.status == RegFileStatus::Unparseable;
         break;
-    case ReadResult::Missing:
-        break;
+    case ReadResult::Missing: break;
     case ReadResult::TooLarge:
         slot.file.status = RegFileStatus::Unparseable;
         slot.putAside = true;
@@ -245,8 +244,7 @@ bool QueryStoreValue(StoreKey key, const char* name, uint32_t& type, void* buffe
     return true;
 }
 
-bool SetStoreValue(StoreKey key, const char* name, uint32_t type, const void* data,
-                   uint32_t length)
+bool SetStoreValue(StoreKey key, const char* name, uint32_t type, const void* data, uint32_t length)
 {
     OpenKey* slot = KeyFromHandle(key);
     if (slot == nullptr || name == nullptr || (data == nullptr && length != 0) ||

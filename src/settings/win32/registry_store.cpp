@@ -36,8 +36,8 @@ bool QueryStoreValue(StoreKey key, const char* name, uint32_t& type, void* buffe
     std::vector<BYTE> scratch(capacity == 0 ? 1 : capacity);
     DWORD valueType = 0;
     DWORD size = capacity;
-    const LONG result = RegQueryValueExA(ToHkey(key), name, nullptr, &valueType, scratch.data(),
-                                         &size);
+    const LONG result =
+        RegQueryValueExA(ToHkey(key), name, nullptr, &valueType, scratch.data(), &size);
     if (result == ERROR_MORE_DATA) {
         length = size;
         return false;
@@ -49,8 +49,7 @@ bool QueryStoreValue(StoreKey key, const char* name, uint32_t& type, void* buffe
     return true;
 }
 
-bool SetStoreValue(StoreKey key, const char* name, uint32_t type, const void* data,
-                   uint32_t length)
+bool SetStoreValue(StoreKey key, const char* name, uint32_t type, const void* data, uint32_t length)
 {
     if (key == 0) return false;
     return RegSetValueExA(ToHkey(key), name, 0, type, static_cast<const BYTE*>(data), length) ==

@@ -57,5 +57,5 @@ void ReadLocalTime(LocalTime& out)
         localtime_r(&now, &local);
     }
     out = LocalTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                    local.tm_hour, local.tm_min, local.tm_sec};
+                    local.tm_hour,        local.tm_min,     local.tm_sec};
 }

@@ -20,6 +20,6 @@ void ReadLocalTime(LocalTime& out)
 {
     SYSTEMTIME local{};
     GetLocalTime(&local);
-    out = LocalTime{local.wYear, local.wMonth, local.wDay,
-                    local.wHour, local.wMinute, local.wSecond};
+    out =
+        LocalTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
 }

@@ -6,8 +6,8 @@
 #include <stb_image.h>
 
 #include "support/heap.h"
-#include "surface/picture/demo_desktop.h"
 #include "surface/height_field.h"
+#include "surface/picture/demo_desktop.h"
 #include "surface/picture/desktop_source.h"
 
 DesktopSource CaptureSource;

@@ -154,8 +154,7 @@ int32_t DrawText(Canvas& canvas, int32_t x, int32_t y, const char* text, Rgb col
         const auto y0 = static_cast<int32_t>(corner[0][1]);
         const auto x1 = static_cast<int32_t>(corner[1][0]);
         const auto y1 = static_cast<int32_t>(corner[1][1]);
-        FillRect(canvas, Rect{x + x0 * scale, y + y0 * scale, (x1 - x0) * scale,
-                              (y1 - y0) * scale},
+        FillRect(canvas, Rect{x + x0 * scale, y + y0 * scale, (x1 - x0) * scale, (y1 - y0) * scale},
                  color);
     }
     return stb_easy_font_width(line) * scale;
@@ -179,7 +178,8 @@ void DrawWallpaper(Canvas& canvas)
         int32_t top;     // per mille of the height
         Rgb color;
     };
-    const Hill hills[] = {{300, 560, Rgb{58, 64, 104}}, {820, 640, Rgb{40, 46, 78}},
+    const Hill hills[] = {{300, 560, Rgb{58, 64, 104}},
+                          {820, 640, Rgb{40, 46, 78}},
                           {520, 760, Rgb{26, 30, 52}}};
     for (const Hill& hill : hills) {
         const int64_t cx = static_cast<int64_t>(w) * hill.centre / 1000;
@@ -188,11 +188,10 @@ void DrawWallpaper(Canvas& canvas)
         for (int32_t x = 0; x < w; ++x) {
             // A parabola that falls by 30 % of the height over half the width.
             const int64_t dx = x - cx;
-            const int64_t y = top + dx * dx * (3 * static_cast<int64_t>(h)) /
-                                        (10 * halfWidth * halfWidth);
+            const int64_t y =
+                top + dx * dx * (3 * static_cast<int64_t>(h)) / (10 * halfWidth * halfWidth);
             if (y < h) {
-                FillRect(canvas, Rect{x, static_cast<int32_t>(y), 1,
-                                      static_cast<int32_t>(h - y)},
+                FillRect(canvas, Rect{x, static_cast<int32_t>(y), 1, static_cast<int32_t>(h - y)},
                          hill.color);
             }
         }
@@ -255,9 +254,9 @@ void DrawDesktopIcons(Canvas& canvas)
         IconKind kind;
         const char* label;
     };
-    const Entry entries[] = {{IconKind::Folder, "Home"},         {IconKind::Document, "notes.txt"},
-                             {IconKind::Terminal, "Terminal"},   {IconKind::Picture, "beach.jpg"},
-                             {IconKind::Folder, "Projects"},     {IconKind::Trash, "Trash"}};
+    const Entry entries[] = {{IconKind::Folder, "Home"},       {IconKind::Document, "notes.txt"},
+                             {IconKind::Terminal, "Terminal"}, {IconKind::Picture, "beach.jpg"},
+                             {IconKind::Folder, "Projects"},   {IconKind::Trash, "Trash"}};
     int32_t y = 18;
     for (const Entry& entry : entries) {
         DrawIcon(canvas, 24, y, entry.kind);
@@ -366,8 +365,7 @@ void DrawEditor(Canvas& canvas, Rect r, bool active)
         number[2] = 0;
         DrawText(canvas, client.x + 10, y, number, Rgb{140, 140, 150});
         DrawText(canvas, client.x + 44, y,
-                 EditorText[static_cast<size_t>(line) % std::size(EditorText)],
-                 Rgb{20, 20, 30});
+                 EditorText[static_cast<size_t>(line) % std::size(EditorText)], Rgb{20, 20, 30});
     }
     // The text cursor.
     FillRect(canvas, Rect{client.x + 44, client.y + 6 + 3 * 14 - 2, 1, 12}, Rgb{0, 0, 0});
@@ -394,8 +392,8 @@ void DrawFileManager(Canvas& canvas, Rect r, bool active)
     // Side bar of places.
     const int32_t side = std::min(130, client.w / 3);
     FillRect(canvas, Rect{client.x, client.y, side, client.h}, Rgb{226, 230, 236});
-    const char* const places[] = {"Home", "Desktop", "Documents", "Downloads", "Music",
-                                  "Pictures", "Videos", "Trash"};
+    const char* const places[] = {"Home",  "Desktop",  "Documents", "Downloads",
+                                  "Music", "Pictures", "Videos",    "Trash"};
     for (int32_t i = 0; i < 8; ++i) {
         const int32_t y = client.y + 10 + 22 * i;
         if (i == 2) FillRect(canvas, Rect{client.x, y - 5, side, 20}, Rgb{70, 120, 200});
@@ -473,8 +471,7 @@ void DrawCalculator(Canvas& canvas, Rect r, bool active)
     FillRect(canvas, display, Rgb{250, 252, 246});
     FrameRect(canvas, display, Rgb{120, 120, 130});
     const char* const value = "1234.56";
-    DrawText(canvas, display.x + display.w - 7 * 12 - 8, display.y + 9, value,
-             Rgb{20, 20, 30}, 2);
+    DrawText(canvas, display.x + display.w - 7 * 12 - 8, display.y + 9, value, Rgb{20, 20, 30}, 2);
 
     const char* const keys[] = {"7", "8", "9", "/", "4", "5", "6", "*",
                                 "1", "2", "3", "-", "0", ".", "=", "+"};
@@ -482,13 +479,11 @@ void DrawCalculator(Canvas& canvas, Rect r, bool active)
     const int32_t keyW = std::max((client.w - 16 - 3 * 6) / 4, 8);
     const int32_t keyH = std::max((client.y + client.h - top - 8 - 3 * 6) / 4, 8);
     for (int32_t i = 0; i < 16; ++i) {
-        const Rect key{client.x + 8 + (keyW + 6) * (i % 4), top + (keyH + 6) * (i / 4), keyW,
-                       keyH};
+        const Rect key{client.x + 8 + (keyW + 6) * (i % 4), top + (keyH + 6) * (i / 4), keyW, keyH};
         const bool operation = i % 4 == 3 || i == 14;
         FillRect(canvas, key, operation ? Rgb{250, 160, 60} : Rgb{250, 250, 250});
         FrameRect(canvas, key, Rgb{130, 130, 140});
-        DrawText(canvas, key.x + keyW / 2 - 5, key.y + keyH / 2 - 7, keys[i], Rgb{20, 20, 30},
-                 2);
+        DrawText(canvas, key.x + keyW / 2 - 5, key.y + keyH / 2 - 7, keys[i], Rgb{20, 20, 30}, 2);
     }
 }
 
@@ -511,8 +506,7 @@ void DrawPanel(Canvas& canvas)
         FillRect(canvas, Rect{15 + 8 * (i % 2), y + 11 + 8 * (i / 2), 6, 6}, squares[i]);
     }
 
-    const char* const tasks[] = {"Calculator", "notes.txt - Editor", "Documents",
-                                 "user@host: ~"};
+    const char* const tasks[] = {"Calculator", "notes.txt - Editor", "Documents", "user@host: ~"};
     // Status icons and the clock take the last 210 pixels; task buttons stop short of them.
     const int32_t right = canvas.width - 12;
     int32_t x = 48;
