@@ -21,19 +21,12 @@ void UploadQuad(RenderVertexBuffer* buffer, float left, float bottom)
 {
     const float right = left + SpotExtent;
     const float top = bottom + SpotExtent;
-    ScreenQuad* q = QuadTemplate;
-    q[0].x = left;
-    q[0].y = bottom;
-    q[1].x = left;
-    q[1].y = top;
-    q[2].x = right;
-    q[2].y = top;
-    q[3].x = left;
-    q[3].y = bottom;
-    q[4].x = right;
-    q[4].y = top;
-    q[5].x = right;
-    q[5].y = bottom;
+    const float corners[6][2] = {{left, bottom}, {left, top},  {right, top},
+                                 {left, bottom}, {right, top}, {right, bottom}};
+    for (int i = 0; i < 6; ++i) {
+        QuadTemplate[i].x = corners[i][0];
+        QuadTemplate[i].y = corners[i][1];
+    }
     if (buffer == nullptr) return;
     uint8_t* data = nullptr;
     if (LockVertexBuffer(buffer, 0, 0, data, LockNone) < 0 || data == nullptr) return;
