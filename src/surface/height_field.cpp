@@ -1,7 +1,5 @@
 #include "surface/height_field.h"
 
-#include "support/heap.h"
-
 int32_t DesktopWidth = 0;
 int32_t DesktopHeight = 0;
 uint32_t DesktopPixelCount = 0;
@@ -24,19 +22,4 @@ void HeightFieldFromSnapshot(const uint8_t* snapshot, int32_t width, int32_t hei
             out[x] = static_cast<uint8_t>(sum >> 9);
         }
     }
-}
-
-bool UseFlatHeightField(int32_t width, int32_t height)
-{
-    if (width <= 0 || height <= 0) return false;
-    const uint64_t count = static_cast<uint64_t>(width) * static_cast<uint64_t>(height);
-    if (count > UINT32_MAX) return false;
-    auto* heights = static_cast<uint8_t*>(AllocateZeroed(static_cast<size_t>(count)));
-    if (heights == nullptr) return false;
-    FreeAllocation(HeightField);
-    HeightField = heights;
-    DesktopWidth = width;
-    DesktopHeight = height;
-    DesktopPixelCount = static_cast<uint32_t>(count);
-    return true;
 }
