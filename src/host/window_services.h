@@ -18,3 +18,11 @@ void PostDestroyMessage(NativeWindow window);
 void PostQuit(int32_t exitCode);
 // Shows the window restored, then maximised: brings it back after the password dialog.
 void ShowWindowRestoredThenMaximized(NativeWindow window);
+
+// What the saver session asks of its window beyond that.
+
+// Starts the frame timer: from now on the host calls OnSaverTimer every FrameTimerPeriodMs.
+void StartFrameTimer(NativeWindow window);
+// Queues the close of the window behind the messages already waiting; the host then calls
+// OnSaverClose and, once the window is gone, OnSaverDestroy.
+void PostCloseMessage(NativeWindow window);

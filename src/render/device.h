@@ -65,6 +65,7 @@ constexpr uint32_t FormatR3G3B2 = 27;
 constexpr uint32_t FormatA8 = 28;
 constexpr uint32_t FormatA8R3G3B2 = 29;
 constexpr uint32_t FormatX4R4G4B4 = 30;
+constexpr uint32_t FormatA2B10G10R10 = 31;
 constexpr uint32_t FormatL8 = 50;
 constexpr uint32_t FormatD16 = 80;
 

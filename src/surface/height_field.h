@@ -17,6 +17,11 @@ extern uint8_t* HeightField;        // from AllocateZeroed; null when there is n
 // platform.
 bool CaptureDesktop();
 
+// The surface when no snapshot can be had: all heights 0 over a screen of width x height, so
+// the spots still light a flat desktop of the right size. False, with the globals unchanged,
+// for an empty screen, one whose pixel count does not fit 32 bits, or no memory.
+bool UseFlatHeightField(int32_t width, int32_t height);
+
 // Bytes of one row of a 24-bit snapshot: 3 per pixel, rounded up to a multiple of 4.
 inline size_t SnapshotStride(int32_t width)
 {

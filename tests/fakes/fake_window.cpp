@@ -32,6 +32,7 @@ void ShowErrorMessage(NativeWindow owner, const char* text)
 void SendDestroyMessage(NativeWindow window)
 {
     Log("SendDestroyMessage", window);
+    if (FakeWindow.onSendDestroy) FakeWindow.onSendDestroy();
 }
 
 void PostDestroyMessage(NativeWindow window)
@@ -47,4 +48,14 @@ void PostQuit(int32_t exitCode)
 void ShowWindowRestoredThenMaximized(NativeWindow window)
 {
     Log("ShowWindowRestoredThenMaximized", window);
+}
+
+void StartFrameTimer(NativeWindow window)
+{
+    Log("StartFrameTimer", window);
+}
+
+void PostCloseMessage(NativeWindow window)
+{
+    Log("PostCloseMessage", window);
 }

@@ -145,6 +145,7 @@ RenderResult GetAdapterDisplayMode(RenderSystem* system, uint32_t adapter, Displ
 {
     if (!Usable(system, "GetAdapterDisplayMode")) return RenderErrorInvalidCall;
     Log("GetAdapterDisplayMode %s %u", Name(system), adapter);
+    if (RecordingDevice.failGetAdapterDisplayMode) return RenderErrorInvalidCall;
     mode = RecordingDevice.displayMode;
     return RenderOk;
 }

@@ -27,6 +27,7 @@ struct RecordingDeviceControl {
     // Scripted results.
     bool failCreateRenderSystem = false;
     bool failCreateDevice = false;
+    bool failGetAdapterDisplayMode = false;  // the mode is left as it was
     // Ordinals (0 = first call since the reset) of the calls that fail.
     std::set<int> failCreateTexture;
     std::set<int> failCreateVertexBuffer;

@@ -2,8 +2,10 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
+#include "support/heap.h"
 #include "surface/height_field.h"
 
 namespace {
@@ -129,4 +131,26 @@ TEST(HeightField, EmptyOrMissingPicturesWriteNothing)
     HeightFieldFromSnapshot(nullptr, 2, 2, field.data());
     HeightFieldFromSnapshot(snapshot.data(), 2, 2, nullptr);
     for (uint8_t h : field) EXPECT_EQ(h, 0xAA);
+}
+
+TEST(FlatHeightFieldTest, AScreenThatCannotBeReadGivesAFlatSurfaceOfItsSize)
+{
+    ASSERT_TRUE(UseFlatHeightField(7, 3));
+    EXPECT_EQ(DesktopWidth, 7);
+    EXPECT_EQ(DesktopHeight, 3);
+    EXPECT_EQ(DesktopPixelCount, 21u);
+    ASSERT_NE(HeightField, nullptr);
+    for (uint32_t i = 0; i < DesktopPixelCount; ++i) EXPECT_EQ(HeightField[i], 0);
+
+    // No size, or one whose pixels do not fit 32 bits: the field stays as it was.
+    const uint8_t* kept = HeightField;
+    for (const auto& [w, h] : {std::pair{0, 768}, std::pair{1024, -1}, std::pair{65536, 65536}}) {
+        EXPECT_FALSE(UseFlatHeightField(w, h)) << w << " x " << h;
+        EXPECT_EQ(HeightField, kept);
+        EXPECT_EQ(DesktopWidth, 7);
+    }
+    FreeAllocation(HeightField);
+    HeightField = nullptr;
+    DesktopWidth = DesktopHeight = 0;
+    DesktopPixelCount = 0;
 }

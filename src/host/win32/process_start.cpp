@@ -50,5 +50,8 @@ void InitProcess()
         if (CutPathToFolder(fullPath, fullLength, sizeof fullPath)) SetCurrentDirectoryA(fullPath);
     }
 
-    CaptureDesktop();
+    // A screen that cannot be read still gets its saver: a flat surface of the screen's size.
+    if (!CaptureDesktop()) {
+        UseFlatHeightField(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    }
 }

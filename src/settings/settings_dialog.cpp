@@ -1,0 +1,207 @@
+#include "settings/settings_dialog.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "host/host_state.h"
+#include "image/image_decode.h"
+#include "render/device_lifecycle.h"
+#include "settings/settings.h"
+
+uint32_t TnlAvailable = 0;
+DisplayMode ProbedDisplayMode{};
+ImageBitmap* LogoImage = nullptr;
+DialogRect LogoRect{};
+
+namespace {
+
+constexpr const char* LightCounts[] = {"1", "2", "3", "4", "5"};
+// In the order of LightColorTable, so that an entry's index is the stored value.
+constexpr const char* ColorNames[] = {"White",  "Red",    "Green", "Blue",
+                                      "Yellow", "Purple", "Cyan",  "Random"};
+constexpr int32_t LastLightCount = 4;
+
+// The list entry a stored value shows as: what the saver would draw for it.
+int32_t LightCountEntry(uint32_t numLights)
+{
+    return ActiveSpotCount(numLights) - 1;
+}
+
+int32_t ColorEntry(uint32_t colorLight)
+{
+    return static_cast<int32_t>(colorLight <= ColorLightRandom ? colorLight : ColorLightDefault);
+}
+
+// Every ending lets go of the logo and of the drawing system the probe made.
+void EndDialog(DialogWindow dialog, int32_t result)
+{
+    DeleteBitmap(LogoImage);
+    ReleaseHandle(SaverRenderSystem);
+    EndSettingsDialog(dialog, result);
+}
+
+bool OverLogo(DialogWindow dialog, uint32_t x, uint32_t y)
+{
+    LogoRect = DialogRect{};
+    if (!GetDialogItemRect(dialog, ItemLogo, LogoRect)) return false;
+    const auto px = static_cast<int32_t>(x);
+    const auto py = static_cast<int32_t>(y);
+    // All four bounds count: the right and bottom ones lie one past the control's pixels.
+    return LogoRect.left <= px && px <= LogoRect.right && LogoRect.top <= py &&
+           py <= LogoRect.bottom;
+}
+
+}  // namespace
+
+int32_t DisplayFormatBits(uint32_t format)
+{
+    switch (format) {
+    case FormatA8R8G8B8:
+    case FormatX8R8G8B8:
+    case FormatA2B10G10R10: return 32;
+    case FormatR8G8B8: return 24;
+    case FormatR5G6B5:
+    case FormatX1R5G5B5:
+    case FormatA1R5G5B5:
+    case FormatA4R4G4B4:
+    case FormatA8R3G3B2:
+    case FormatX4R4G4B4: return 16;
+    default: return 8;
+    }
+}
+
+bool ProbeDisplay(DialogWindow dialog)
+{
+    ReleaseHandle(SaverRenderSystem);
+    SaverRenderSystem = CreateRenderSystem(RenderSdkVersion);
+    if (SaverRenderSystem == nullptr) return false;
+
+    // Failed reads leave zeros: "0 x 0 x 8" and no "Use TnL".
+    ProbedDisplayMode = DisplayMode{};
+    GetAdapterDisplayMode(SaverRenderSystem, DefaultAdapter, ProbedDisplayMode);
+    uint32_t devCaps = 0;
+    GetDeviceCaps(SaverRenderSystem, DefaultAdapter, DeviceTypeHal, devCaps);
+    if ((devCaps & DevCapsHwTransformAndLight) != 0) ++TnlAvailable;
+
+    char text[64];
+    std::snprintf(text, sizeof text, "%d x %d x %d", static_cast<int>(ProbedDisplayMode.width),
+                  static_cast<int>(ProbedDisplayMode.height),
+                  static_cast<int>(DisplayFormatBits(ProbedDisplayMode.format)));
+    SetDialogItemText(dialog, ItemResolution, text);
+    return true;
+}
+
+void ShowSettingsInDialog(DialogWindow dialog)
+{
+    EnableDialogItem(dialog, ItemUseTnl, TnlAvailable != 0);
+    if (TnlAvailable == 0) Settings.bTnL = 0;
+    SetDialogItemCheck(dialog, ItemUseTnl, Settings.bTnL != 0 ? 1 : 0);
+    SetDialogItemCheck(dialog, ItemShowTime, Settings.bTime != 0 ? 1 : 0);
+    SetDialogItemCheck(dialog, ItemShowFps, Settings.bFps != 0 ? 1 : 0);
+    SetDialogSliderPosition(dialog, ItemLightSpeed, Settings.LightSpeed);
+    SelectDialogListEntry(dialog, ItemNumLights, LightCountEntry(Settings.NumLights));
+    SelectDialogListEntry(dialog, ItemColor, ColorEntry(Settings.ColorLight));
+    FocusDialogItem(dialog, ItemCancel);
+}
+
+void ReadSettingsFromDialog(DialogWindow dialog)
+{
+    Settings.bTnL = GetDialogItemCheck(dialog, ItemUseTnl) != 0 ? 1 : 0;
+    Settings.bTime = GetDialogItemCheck(dialog, ItemShowTime) != 0 ? 1 : 0;
+    Settings.bFps = GetDialogItemCheck(dialog, ItemShowFps) != 0 ? 1 : 0;
+    Settings.LightSpeed = GetDialogSliderPosition(dialog, ItemLightSpeed);
+    // A list without a selection keeps what the record holds rather than storing -1.
+    const int32_t color = GetDialogListSelection(dialog, ItemColor);
+    if (color >= 0 && color <= static_cast<int32_t>(ColorLightRandom)) {
+        Settings.ColorLight = static_cast<uint32_t>(color);
+    }
+    const int32_t count = GetDialogListSelection(dialog, ItemNumLights);
+    if (count >= 0 && count <= LastLightCount) Settings.NumLights = static_cast<uint32_t>(count);
+}
+
+void OnSettingsDialogInit(DialogWindow dialog)
+{
+    for (const char* count : LightCounts) AddDialogListEntry(dialog, ItemNumLights, count);
+    for (const char* name : ColorNames) AddDialogListEntry(dialog, ItemColor, name);
+
+    DeleteBitmap(LogoImage);
+    LogoImage = LoadImageResource(Host.moduleHandle, LogoImageNumber, 0);
+    // Without its picture the dialog works all the same.
+    if (LogoImage != nullptr) SetDialogItemBitmap(dialog, ItemLogo, LogoImage);
+
+    if (!ProbeDisplay(dialog)) {
+        ShowStopMessage("Can't create Direct3D");
+        EndDialog(dialog, 0);
+        return;
+    }
+    ShowSettingsInDialog(dialog);
+}
+
+void OnSettingsDialogCommand(DialogWindow dialog, uint32_t id)
+{
+    switch (id & 0xFFFF) {
+    case ItemOk:
+        ReadSettingsFromDialog(dialog);
+        SaveSettings();
+        EndDialog(dialog, 0);
+        break;
+    case ItemCancel: EndDialog(dialog, 1); break;
+    case ItemDefault: {
+        // Every field but Prominent, in memory only: OK stores them.
+        const SaverSettings defaults;
+        const uint32_t prominent = Settings.Prominent;
+        Settings = defaults;
+        Settings.Prominent = prominent;
+        ShowSettingsInDialog(dialog);
+        break;
+    }
+    case ItemLink: OpenInBrowser(MakerCataloguePage); break;
+    default: break;
+    }
+}
+
+void OnSettingsDialogMouseMove(DialogWindow dialog, uint32_t x, uint32_t y)
+{
+    if (OverLogo(dialog, x, y)) ShowHandPointer();
+}
+
+void OnSettingsDialogButtonDown(DialogWindow dialog, uint32_t x, uint32_t y)
+{
+    if (OverLogo(dialog, x, y)) OpenInBrowser(MakerHomePage);
+}
+
+void OnSettingsDialogClose(DialogWindow dialog)
+{
+    EndDialog(dialog, 0);
+}
+
+const char* CutBrowserCommand(char* command, size_t capacity)
+{
+    if (command == nullptr || capacity == 0) return nullptr;
+    // A text that fills its buffer without a terminator was cut short: nothing to trust.
+    const size_t length = strnlen(command, capacity);
+    if (length == capacity) return nullptr;
+    const size_t start = command[0] == '"' ? 1 : 0;
+    for (size_t end = length; end >= start + 4; --end) {
+        const char* tail = command + end - 4;
+        if (std::memcmp(tail, ".exe", 4) == 0 || std::memcmp(tail, ".EXE", 4) == 0) {
+            command[end] = '\0';
+            return command + start;
+        }
+    }
+    return nullptr;
+}
+
+void OpenInBrowser(const char* url)
+{
+    char command[BrowserCommandCapacity] = {};
+    const char* program = nullptr;
+    if (ReadBrowserCommand(command, sizeof command)) {
+        program = CutBrowserCommand(command, sizeof command);
+    }
+    if (program != nullptr) {
+        ShellOpen(program, url);
+    } else {
+        ShellOpen(url, nullptr);
+    }
+}
