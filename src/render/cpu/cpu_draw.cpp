@@ -1,0 +1,802 @@
+// Direct3D 8's fixed-function drawing on the processor: states, clearing and drawing.
+//
+// Vertices land where Direct3D puts them (pixel centres on integers), snapped to 1/256 of a
+// pixel as rasterisers do; a pixel is drawn when its centre is inside, with the top-left rule
+// on the edges. A pair of triangles that makes a screen-aligned rectangle with affine texture
+// coordinates is drawn a row at a time by the span functions; any other triangle a pixel at a
+// time by the same arithmetic.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "render/cpu/cpu_internal.h"
+
+namespace cpu {
+
+namespace {
+
+constexpr uint32_t ClearZBuffer = 2;
+constexpr uint32_t ClearStencil = 4;
+constexpr uint32_t CullClockwise = 2;
+constexpr uint32_t CullCounterClockwise = 3;
+constexpr uint32_t BlendZero = 1;
+constexpr uint32_t BlendOne = 2;
+constexpr int64_t SubPixels = 256;
+constexpr uint32_t White = 0x00FFFFFFu;
+
+int64_t FloorDiv(int64_t a, int64_t b)
+{
+    const int64_t q = a / b;
+    return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
+}
+
+int64_t CeilDiv(int64_t a, int64_t b)
+{
+    return -FloorDiv(-a, b);
+}
+
+int32_t Wrap(int64_t index, int32_t size)
+{
+    const int64_t r = index % size;
+    return static_cast<int32_t>(r < 0 ? r + size : r);
+}
+
+uint32_t ToByte(float value)
+{
+    const float clamped = value < 0.0f ? 0.0f : (value > 1.0f ? 1.0f : value);
+    return static_cast<uint32_t>(std::lrint(clamped * 255.0f));
+}
+
+bool IsBlendFactor(uint32_t value)
+{
+    return value == BlendZero || value == BlendOne || value == BlendSrcAlpha ||
+           value == BlendInvSrcAlpha;
+}
+
+BlendFactor ToFactor(uint32_t value)
+{
+    switch (value) {
+    case BlendZero: return BlendFactor::Zero;
+    case BlendSrcAlpha: return BlendFactor::SourceAlpha;
+    case BlendInvSrcAlpha: return BlendFactor::InverseSourceAlpha;
+    default: return BlendFactor::One;
+    }
+}
+
+// Where texture coordinate t samples along a side of `size` texels: the first texel of the
+// pair and the weight (256ths, to nearest) of the second. Bilinear sampling has its texel
+// centres at half-texel places; point sampling takes the texel t falls in.
+void TexelStep(double t, int32_t size, bool linear, int32_t& index, uint32_t& weight)
+{
+    if (!std::isfinite(t)) {
+        index = 0;
+        weight = 0;
+        return;
+    }
+    // Far out, only the place within the texture matters (it repeats).
+    if (std::fabs(t) > 1048576.0) t -= std::floor(t);
+    if (linear) {
+        const auto fixed = std::llrint(std::floor(t * size * SubPixels + 0.5)) - SubPixels / 2;
+        index = Wrap(FloorDiv(fixed, SubPixels), size);
+        weight = static_cast<uint32_t>(fixed - FloorDiv(fixed, SubPixels) * SubPixels);
+    } else {
+        index = Wrap(static_cast<int64_t>(std::floor(t * size)), size);
+        weight = 0;
+    }
+}
+
+// A vertex on the screen: pixel coordinates, snapped ones (1/256 pixel), and what is
+// interpolated: q = 1/w, and the texture coordinates.
+struct ScreenVertex {
+    double x;
+    double y;
+    int64_t fx;
+    int64_t fy;
+    double q;
+    double u;
+    double v;
+};
+
+// A vertex in clip space (x, y, z, w) with its texture coordinates.
+struct ClipVertex {
+    double x;
+    double y;
+    double z;
+    double w;
+    double u;
+    double v;
+};
+
+// Everything a draw call samples and blends with.
+struct DrawContext {
+    Device* device;
+    const uint32_t* texels;  // column 0 of row 0
+    int32_t texelPitch;
+    int32_t textureWidth;
+    int32_t textureHeight;
+    uint32_t constant[2];  // the texels of an untextured draw: the vertex colour
+    bool magLinear;
+    bool minLinear;
+    uint32_t modulate;
+    BlendFactor source;
+    BlendFactor destination;
+    SpanFunction span;
+    bool pretransformed;
+    double halfWidth;
+    double halfHeight;
+    Matrix4 transform;
+    // Pixels drawn by this call, for the bookkeeping of what changed.
+    PixelRect bounds;
+    bool drewAny;
+};
+
+void Touch(DrawContext& context, int32_t left, int32_t top, int32_t right, int32_t bottom)
+{
+    if (!context.drewAny) {
+        context.bounds = PixelRect{left, top, right, bottom};
+        context.drewAny = true;
+        return;
+    }
+    PixelRect& b = context.bounds;
+    b.left = std::min(b.left, left);
+    b.top = std::min(b.top, top);
+    b.right = std::max(b.right, right);
+    b.bottom = std::max(b.bottom, bottom);
+}
+
+// Snaps, or false when the point is not a finite one within reach of the fixed-point maths.
+bool Snap(ScreenVertex& s)
+{
+    constexpr double Reach = 4194304.0;  // pixels either way; clipping keeps points within it
+    if (!(std::fabs(s.x) < Reach) || !(std::fabs(s.y) < Reach) || !std::isfinite(s.q) ||
+        !std::isfinite(s.u) || !std::isfinite(s.v)) {
+        return false;
+    }
+    s.fx = std::llrint(s.x * SubPixels);
+    s.fy = std::llrint(s.y * SubPixels);
+    return true;
+}
+
+ScreenVertex Project(const DrawContext& context, const ClipVertex& c)
+{
+    const double q = 1.0 / c.w;
+    ScreenVertex s{};
+    s.x = (1.0 + c.x * q) * context.halfWidth;
+    s.y = (1.0 - c.y * q) * context.halfHeight;
+    s.q = q;
+    s.u = c.u;
+    s.v = c.v;
+    return s;
+}
+
+ClipVertex FetchClip(const DrawContext& context, const uint8_t* data)
+{
+    float f[6];
+    std::copy_n(reinterpret_cast<const float*>(data), 6, f);
+    ClipVertex c{};
+    if (context.pretransformed) {
+        // Back from pixels, so that both kinds of vertex clip alike; rhw is 1/w.
+        const double w = 1.0 / static_cast<double>(f[3]);
+        c.x = (f[0] / context.halfWidth - 1.0) * w;
+        c.y = (1.0 - f[1] / context.halfHeight) * w;
+        c.z = static_cast<double>(f[2]) * w;
+        c.w = w;
+        c.u = f[4];
+        c.v = f[5];
+        return c;
+    }
+    const Matrix4& m = context.transform;
+    const double x = f[0];
+    const double y = f[1];
+    const double z = f[2];
+    c.x = x * m.m[0][0] + y * m.m[1][0] + z * m.m[2][0] + m.m[3][0];
+    c.y = x * m.m[0][1] + y * m.m[1][1] + z * m.m[2][1] + m.m[3][1];
+    c.z = x * m.m[0][2] + y * m.m[1][2] + z * m.m[2][2] + m.m[3][2];
+    c.w = x * m.m[0][3] + y * m.m[1][3] + z * m.m[2][3] + m.m[3][3];
+    c.u = f[3];
+    c.v = f[4];
+    return c;
+}
+
+// The screen place of a vertex that needs no clipping: pretransformed ones as they are.
+ScreenVertex ScreenOf(const DrawContext& context, const uint8_t* data, const ClipVertex& c)
+{
+    if (!context.pretransformed) return Project(context, c);
+    float f[6];
+    std::copy_n(reinterpret_cast<const float*>(data), 6, f);
+    return ScreenVertex{f[0], f[1], 0, 0, f[3], f[4], f[5]};
+}
+
+// Inside every plane the clipper would cut with.
+bool NeedsNoClipping(const DrawContext& context, const ClipVertex& c)
+{
+    constexpr double Guard = 256.0;  // how far past the viewport, in viewports
+    const bool depthInside = context.pretransformed || (c.z >= 0.0 && c.z <= c.w);
+    return c.w > 0.0 && depthInside && std::fabs(c.x) <= Guard * c.w &&
+           std::fabs(c.y) <= Guard * c.w;
+}
+
+// ---- rectangles -------------------------------------------------------------------------
+
+struct Rectangle {
+    int64_t left, top, right, bottom;  // snapped, left < right, top < bottom: what is covered
+    double x0, y0, x1, y1;             // the same edges unsnapped: what is interpolated
+    double uLeft, uRight, vTop, vBottom;
+};
+
+int Corner(const ScreenVertex& s, const Rectangle& r)
+{
+    return (s.fx == r.right ? 1 : 0) + (s.fy == r.bottom ? 2 : 0);
+}
+
+double SignedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
+{
+    return static_cast<double>(b.fx - a.fx) * static_cast<double>(c.fy - a.fy) -
+           static_cast<double>(b.fy - a.fy) * static_cast<double>(c.fx - a.fx);
+}
+
+bool Culled(uint32_t cullMode, double area)
+{
+    // With y down, a positive area is a clockwise triangle on the screen.
+    return (cullMode == CullClockwise && area > 0.0) ||
+           (cullMode == CullCounterClockwise && area < 0.0);
+}
+
+// True when the six vertices are two triangles that exactly cover a screen-aligned rectangle
+// once, with u following x and v following y alone at one depth.
+bool AsRectangle(const ScreenVertex (&s)[6], uint32_t cullMode, Rectangle& r)
+{
+    for (const ScreenVertex& p : s) {
+        if (p.q != s[0].q) return false;
+    }
+    r.left = r.right = s[0].fx;
+    r.top = r.bottom = s[0].fy;
+    for (const ScreenVertex& p : s) {
+        r.left = std::min(r.left, p.fx);
+        r.right = std::max(r.right, p.fx);
+        r.top = std::min(r.top, p.fy);
+        r.bottom = std::max(r.bottom, p.fy);
+    }
+    if (r.left == r.right || r.top == r.bottom) return false;
+    bool uSet[2] = {false, false};
+    bool vSet[2] = {false, false};
+    double u[2] = {0, 0};
+    double v[2] = {0, 0};
+    for (const ScreenVertex& p : s) {
+        if (p.fx != r.left && p.fx != r.right) return false;
+        if (p.fy != r.top && p.fy != r.bottom) return false;
+        const int ux = p.fx == r.right ? 1 : 0;
+        const int vy = p.fy == r.bottom ? 1 : 0;
+        if (uSet[ux] && u[ux] != p.u) return false;
+        if (vSet[vy] && v[vy] != p.v) return false;
+        uSet[ux] = vSet[vy] = true;
+        u[ux] = p.u;
+        v[vy] = p.v;
+        (ux ? r.x1 : r.x0) = p.x;
+        (vy ? r.y1 : r.y0) = p.y;
+    }
+    int missing[2];
+    for (int t = 0; t < 2; ++t) {
+        const int a = Corner(s[3 * t], r);
+        const int b = Corner(s[3 * t + 1], r);
+        const int c = Corner(s[3 * t + 2], r);
+        if (a == b || b == c || a == c) return false;
+        missing[t] = 6 - a - b - c;
+        if (Culled(cullMode, SignedArea(s[3 * t], s[3 * t + 1], s[3 * t + 2]))) return false;
+    }
+    // Each triangle lacks one corner; lacking opposite ones, they share the diagonal.
+    if (missing[0] != 3 - missing[1]) return false;
+    r.uLeft = u[0];
+    r.uRight = u[1];
+    r.vTop = v[0];
+    r.vBottom = v[1];
+    return true;
+}
+
+// Bilinear when the texture is drawn larger (or as large) as it is, by the minification filter
+// when smaller.
+bool LinearFor(const DrawContext& context, double texelsPerPixel)
+{
+    return texelsPerPixel > 1.0 ? context.minLinear : context.magLinear;
+}
+
+void DrawRectangle(DrawContext& context, const Rectangle& r)
+{
+    Device* device = context.device;
+    const auto left = static_cast<int32_t>(std::clamp<int64_t>(CeilDiv(r.left, SubPixels), 0, device->width));
+    const auto right = static_cast<int32_t>(std::clamp<int64_t>(CeilDiv(r.right, SubPixels), 0, device->width));
+    const auto top = static_cast<int32_t>(std::clamp<int64_t>(CeilDiv(r.top, SubPixels), 0, device->height));
+    const auto bottom = static_cast<int32_t>(std::clamp<int64_t>(CeilDiv(r.bottom, SubPixels), 0, device->height));
+    if (left >= right || top >= bottom) return;
+
+    const double width = r.x1 - r.x0;
+    const double height = r.y1 - r.y0;
+    const double scaleX = std::fabs((r.uRight - r.uLeft) * context.textureWidth / width);
+    const double scaleY = std::fabs((r.vBottom - r.vTop) * context.textureHeight / height);
+    const bool linear = LinearFor(context, std::max(scaleX, scaleY));
+
+    for (int32_t x = left; x < right; ++x) {
+        const double t = (x - r.x0) / width;
+        const double u = r.uLeft + t * (r.uRight - r.uLeft);
+        int32_t index = 0;
+        uint32_t weight = 0;
+        TexelStep(u, context.textureWidth, linear, index, weight);
+        const int32_t i = x - left;
+        device->columnIndex[i] = index;
+        std::fill_n(device->columnWeight + 4 * i, 4, static_cast<uint16_t>(weight));
+    }
+    Span span{};
+    span.count = right - left;
+    span.columns = device->columnIndex;
+    span.weights = device->columnWeight;
+    span.modulate = context.modulate;
+    span.source = context.source;
+    span.destination = context.destination;
+    for (int32_t y = top; y < bottom; ++y) {
+        const double t = (y - r.y0) / height;
+        const double v = r.vTop + t * (r.vBottom - r.vTop);
+        int32_t row = 0;
+        uint32_t weight = 0;
+        TexelStep(v, context.textureHeight, linear, row, weight);
+        const int32_t next = row + 1 == context.textureHeight ? 0 : row + 1;
+        span.target = device->pixels + static_cast<size_t>(y) * device->width + left;
+        span.row0 = context.texels + static_cast<size_t>(row) * context.texelPitch;
+        span.row1 = context.texels + static_cast<size_t>(next) * context.texelPitch;
+        span.rowWeight = weight;
+        context.span(span);
+    }
+    Touch(context, left, top, right, bottom);
+}
+
+// ---- triangles --------------------------------------------------------------------------
+
+bool TopLeft(const ScreenVertex& from, const ScreenVertex& to)
+{
+    const int64_t dx = to.fx - from.fx;
+    const int64_t dy = to.fy - from.fy;
+    return dy < 0 || (dy == 0 && dx > 0);
+}
+
+void DrawTriangle(DrawContext& context, ScreenVertex a, ScreenVertex b, ScreenVertex c)
+{
+    Device* device = context.device;
+    const double signedArea = SignedArea(a, b, c);
+    if (signedArea == 0.0 || Culled(device->cullMode, signedArea)) return;
+    if (signedArea < 0.0) std::swap(b, c);
+
+    const int64_t minX = std::min({a.fx, b.fx, c.fx});
+    const int64_t maxX = std::max({a.fx, b.fx, c.fx});
+    const int64_t minY = std::min({a.fy, b.fy, c.fy});
+    const int64_t maxY = std::max({a.fy, b.fy, c.fy});
+    const auto left = static_cast<int32_t>(std::max<int64_t>(CeilDiv(minX, SubPixels), 0));
+    const auto right = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxX, SubPixels) + 1, device->width));
+    const auto top = static_cast<int32_t>(std::max<int64_t>(CeilDiv(minY, SubPixels), 0));
+    const auto bottom = static_cast<int32_t>(std::min<int64_t>(FloorDiv(maxY, SubPixels) + 1, device->height));
+    if (left >= right || top >= bottom) return;
+
+    // Edge p->q at pixel centre P: (q - p) x (P - p); the inside is where all three are >= 0,
+    // a zero counting only on a top or left edge.
+    const ScreenVertex* from[3] = {&b, &c, &a};
+    const ScreenVertex* to[3] = {&c, &a, &b};
+    int64_t bias[3];
+    for (int k = 0; k < 3; ++k) bias[k] = TopLeft(*from[k], *to[k]) ? 0 : -1;
+
+    // Interpolation follows the unsnapped corners, as the rectangles' does. la and lb weigh a
+    // and b (lc = 1 - la - lb) as planes over the screen.
+    const double bx = b.x - a.x, by = b.y - a.y;
+    const double cx = c.x - a.x, cy = c.y - a.y;
+    const double exactArea = bx * cy - by * cx;
+    if (exactArea == 0.0) return;
+    const double laX = (b.y - c.y) / exactArea, laY = (c.x - b.x) / exactArea;
+    const double lbX = cy / exactArea, lbY = -cx / exactArea;
+    const double laAt = (b.x * c.y - b.y * c.x) / exactArea;
+    const double lbAt = (cx * a.y - cy * a.x) / exactArea;
+
+    // How many texels a pixel step covers, for the choice of filter (exact for affine
+    // triangles, near enough for the others).
+    const double dudx = ((b.u - a.u) * cy - (c.u - a.u) * by) / exactArea * context.textureWidth;
+    const double dudy = ((c.u - a.u) * bx - (b.u - a.u) * cx) / exactArea * context.textureWidth;
+    const double dvdx = ((b.v - a.v) * cy - (c.v - a.v) * by) / exactArea * context.textureHeight;
+    const double dvdy = ((c.v - a.v) * bx - (b.v - a.v) * cx) / exactArea * context.textureHeight;
+    const bool linear =
+        LinearFor(context, std::max(std::hypot(dudx, dvdx), std::hypot(dudy, dvdy)));
+    const double ua = a.u * a.q, ub = b.u * b.q, uc = c.u * c.q;
+    const double va = a.v * a.q, vb = b.v * b.q, vc = c.v * c.q;
+
+    bool drew = false;
+    for (int32_t y = top; y < bottom; ++y) {
+        const int64_t py = y * SubPixels;
+        uint32_t* row = device->pixels + static_cast<size_t>(y) * device->width;
+        for (int32_t x = left; x < right; ++x) {
+            const int64_t px = x * SubPixels;
+            bool inside = true;
+            for (int k = 0; k < 3; ++k) {
+                const ScreenVertex& p = *from[k];
+                const ScreenVertex& q = *to[k];
+                const int64_t e = (q.fx - p.fx) * (py - p.fy) - (q.fy - p.fy) * (px - p.fx);
+                inside = inside && e + bias[k] >= 0;
+            }
+            if (!inside) continue;
+            const double la = laAt + laX * x + laY * y;
+            const double lb = lbAt + lbX * x + lbY * y;
+            const double lc = 1.0 - la - lb;
+            const double q = la * a.q + lb * b.q + lc * c.q;
+            const double u = (la * ua + lb * ub + lc * uc) / q;
+            const double v = (la * va + lb * vb + lc * vc) / q;
+            int32_t column = 0, line = 0;
+            uint32_t fu = 0, fv = 0;
+            TexelStep(u, context.textureWidth, linear, column, fu);
+            TexelStep(v, context.textureHeight, linear, line, fv);
+            const int32_t next = line + 1 == context.textureHeight ? 0 : line + 1;
+            const uint32_t* row0 = context.texels + static_cast<size_t>(line) * context.texelPitch;
+            const uint32_t* row1 = context.texels + static_cast<size_t>(next) * context.texelPitch;
+            row[x] = DrawPixel(row[x], row0[column], row0[column + 1], row1[column],
+                               row1[column + 1], fu, fv, context.modulate, context.source,
+                               context.destination);
+            drew = true;
+        }
+    }
+    if (drew) Touch(context, left, top, right, bottom);
+}
+
+// Cuts the polygon with one plane (inside where the distance is >= 0); returns the new count.
+template <typename Distance>
+int ClipPolygon(const ClipVertex* in, int count, ClipVertex* out, Distance distance)
+{
+    int made = 0;
+    for (int i = 0; i < count; ++i) {
+        const ClipVertex& p = in[i];
+        const ClipVertex& q = in[(i + 1) % count];
+        const double dp = distance(p);
+        const double dq = distance(q);
+        if (dp >= 0.0) out[made++] = p;
+        if ((dp >= 0.0) != (dq >= 0.0)) {
+            const double t = dp / (dp - dq);
+            out[made++] = ClipVertex{p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t,
+                                     p.z + (q.z - p.z) * t, p.w + (q.w - p.w) * t,
+                                     p.u + (q.u - p.u) * t, p.v + (q.v - p.v) * t};
+        }
+    }
+    return made;
+}
+
+// Draws a triangle given in clip space; `screen` holds the same three on the screen, used as
+// they are when nothing needs cutting.
+void DrawClippedTriangle(DrawContext& context, const ClipVertex (&clip)[3],
+                         ScreenVertex (&screen)[3])
+{
+    const ClipVertex& a = clip[0];
+    const ClipVertex& b = clip[1];
+    const ClipVertex& c = clip[2];
+    if (NeedsNoClipping(context, a) && NeedsNoClipping(context, b) && NeedsNoClipping(context, c)) {
+        if (Snap(screen[0]) && Snap(screen[1]) && Snap(screen[2])) {
+            DrawTriangle(context, screen[0], screen[1], screen[2]);
+        }
+        return;
+    }
+    // Nine planes at most add one vertex each.
+    constexpr double Guard = 256.0;
+    constexpr double NearestW = 1e-9;
+    ClipVertex first[12] = {a, b, c};
+    ClipVertex second[12];
+    int count = 3;
+    count = ClipPolygon(first, count, second, [](const ClipVertex& v) { return v.w - NearestW; });
+    count = ClipPolygon(second, count, first, [](const ClipVertex& v) { return Guard * v.w - v.x; });
+    count = ClipPolygon(first, count, second, [](const ClipVertex& v) { return Guard * v.w + v.x; });
+    count = ClipPolygon(second, count, first, [](const ClipVertex& v) { return Guard * v.w - v.y; });
+    count = ClipPolygon(first, count, second, [](const ClipVertex& v) { return Guard * v.w + v.y; });
+    ClipVertex* polygon = second;
+    if (!context.pretransformed) {
+        count = ClipPolygon(second, count, first, [](const ClipVertex& v) { return v.z; });
+        count = ClipPolygon(first, count, second, [](const ClipVertex& v) { return v.w - v.z; });
+    }
+    if (count < 3) return;
+    ScreenVertex s[12];
+    for (int i = 0; i < count; ++i) {
+        s[i] = Project(context, polygon[i]);
+        if (!Snap(s[i])) return;
+    }
+    for (int i = 1; i + 1 < count; ++i) DrawTriangle(context, s[0], s[i], s[i + 1]);
+}
+
+// ---- the draw call ----------------------------------------------------------------------
+
+uint32_t VertexColor(const Device* device, bool pretransformed)
+{
+    if (device->lighting == 0 || pretransformed) return 0xFFFFFFFFu;
+    // Lighting without lights leaves ambient and emissive.
+    const Material& m = device->material;
+    const uint32_t ambient = device->ambient;
+    auto channel = [&](int c, int shift) {
+        const float light = static_cast<float>((ambient >> shift) & 0xFF) / 255.0f;
+        return ToByte(m.ambient[c] * light + m.emissive[c]);
+    };
+    return ToByte(m.diffuse[3]) << 24 | channel(0, 16) << 16 | channel(1, 8) << 8 | channel(2, 0);
+}
+
+bool PrepareDraw(Device* device, DrawContext& context)
+{
+    context = DrawContext{};
+    context.device = device;
+    context.pretransformed = device->vertexFormat == VertexFormatXyzRhwTex1;
+    context.halfWidth = device->width * 0.5;
+    context.halfHeight = device->height * 0.5;
+    Matrix4 worldView;
+    MultiplyMatrix(worldView, device->world, device->view);
+    MultiplyMatrix(context.transform, worldView, device->projection);
+
+    const uint32_t color = VertexColor(device, context.pretransformed);
+    const Texture* texture = device->textures[0];
+    if (texture != nullptr) {
+        if (texture->locked) return false;
+        context.texels = texture->texels;
+        context.texelPitch = static_cast<int32_t>(texture->texelPitch);
+        context.textureWidth = static_cast<int32_t>(texture->width);
+        context.textureHeight = static_cast<int32_t>(texture->height);
+        context.modulate = color & White;
+    } else {
+        // The vertex colour alone: a texture of one texel of it.
+        context.constant[0] = context.constant[1] = color;
+        context.texels = context.constant;
+        context.texelPitch = 0;
+        context.textureWidth = context.textureHeight = 1;
+        context.modulate = White;
+    }
+    context.magLinear = device->magFilter[0] >= TextureFilterLinear;
+    context.minLinear = device->minFilter[0] >= TextureFilterLinear;
+    if (device->alphaBlendEnable != 0) {
+        context.source = ToFactor(device->srcBlend);
+        context.destination = ToFactor(device->destBlend);
+    } else {
+        context.source = BlendFactor::One;
+        context.destination = BlendFactor::Zero;
+    }
+    context.span = ChosenSpanFunction();
+    return true;
+}
+
+}  // namespace
+
+void SetDefaultStates(Device* device)
+{
+    IdentityMatrix(device->world);
+    IdentityMatrix(device->view);
+    IdentityMatrix(device->projection);
+    device->material = Material{};
+    device->zEnable = device->hasDepth ? 1 : 0;
+    device->srcBlend = BlendOne;
+    device->destBlend = BlendZero;
+    device->cullMode = CullCounterClockwise;
+    device->alphaBlendEnable = 0;
+    device->lighting = 1;
+    device->ambient = 0;
+    for (uint32_t s = 0; s < MaxStages; ++s) {
+        device->magFilter[s] = device->minFilter[s] = TextureFilterPoint;
+        device->mipFilter[s] = TextureFilterNone;
+        device->textures[s] = nullptr;
+    }
+}
+
+RenderResult Clear(RenderDevice* handle, uint32_t rectCount, const int32_t* rects, uint32_t flags,
+                   uint32_t color, float z, uint32_t stencil)
+{
+    (void)z;
+    (void)stencil;
+    Device* device = FromHandle(handle);
+    if (device == nullptr || flags == 0 ||
+        (flags & ~(ClearTarget | ClearZBuffer | ClearStencil)) != 0 ||
+        (rectCount != 0 && rects == nullptr)) {
+        return RenderErrorInvalidCall;
+    }
+    const uint32_t depthFormat = device->params.autoDepthStencilFormat;
+    const bool hasStencil = device->hasDepth && (depthFormat == 75 || depthFormat == 79);
+    if (((flags & ClearZBuffer) != 0 && !device->hasDepth) ||
+        ((flags & ClearStencil) != 0 && !hasStencil)) {
+        return RenderErrorInvalidCall;
+    }
+    // Depth and stencil are never tested, so there is nothing to clear of them.
+    if ((flags & ClearTarget) == 0) return RenderOk;
+    device->drawnSincePresent = true;
+
+    const bool plain = device->plainKnown && device->plainColor == color;
+    if (rectCount == 0) {
+        if (plain) {
+            // Only what was drawn since the last clear differs from the colour.
+            for (uint32_t i = 0; i < device->drawn.count; ++i) {
+                FillRect(device, device->drawn.rects[i], color);
+                AddRect(device->changed, device->drawn.rects[i]);
+            }
+        } else {
+            const PixelRect whole{0, 0, device->width, device->height};
+            FillRect(device, whole, color);
+            device->changed.count = 0;
+            AddRect(device->changed, whole);
+            device->plainKnown = true;
+            device->plainColor = color;
+        }
+        device->drawn.count = 0;
+        return RenderOk;
+    }
+    for (uint32_t i = 0; i < rectCount; ++i) {
+        const int32_t* r = rects + 4 * static_cast<size_t>(i);
+        const PixelRect clipped{std::max(r[0], 0), std::max(r[1], 0),
+                                std::min(r[2], device->width), std::min(r[3], device->height)};
+        if (clipped.left >= clipped.right || clipped.top >= clipped.bottom) continue;
+        FillRect(device, clipped, color);
+        AddRect(device->changed, clipped);
+        if (!plain) AddRect(device->drawn, clipped);
+    }
+    return RenderOk;
+}
+
+RenderResult BeginScene(RenderDevice* handle)
+{
+    Device* device = FromHandle(handle);
+    if (device == nullptr || device->inScene) return RenderErrorInvalidCall;
+    device->inScene = true;
+    return RenderOk;
+}
+
+RenderResult EndScene(RenderDevice* handle)
+{
+    Device* device = FromHandle(handle);
+    if (device == nullptr || !device->inScene) return RenderErrorInvalidCall;
+    device->inScene = false;
+    return RenderOk;
+}
+
+RenderResult SetTransform(RenderDevice* handle, TransformType type, const Matrix4& matrix)
+{
+    Device* device = FromHandle(handle);
+    if (device == nullptr) return RenderErrorInvalidCall;
+    switch (type) {
+    case TransformType::World: device->world = matrix; return RenderOk;
+    case TransformType::View: device->view = matrix; return RenderOk;
+    case TransformType::Projection: device->projection = matrix; return RenderOk;
+    }
+    return RenderErrorInvalidCall;
+}
+
+RenderResult SetMaterial(RenderDevice* handle, const Material& material)
+{
+    Device* device = FromHandle(handle);
+    if (device == nullptr) return RenderErrorInvalidCall;
+    device->material = material;
+    return RenderOk;
+}
+
+RenderResult SetRenderState(RenderDevice* handle, RenderStateType state, uint32_t value)
+{
+    Device* device = FromHandle(handle);
+    if (device == nullptr) return RenderErrorInvalidCall;
+    switch (state) {
+    case RenderStateType::ZEnable:
+        if (value > 2) return RenderErrorInvalidCall;  // false, true, w-buffer
+        device->zEnable = value;
+        return RenderOk;
+    case RenderStateType::SrcBlend:
+    case RenderStateType::DestBlend:
+        if (!IsBlendFactor(value)) return RenderErrorInvalidCall;
+        (state == RenderStateType::SrcBlend ? device->srcBlend : device->destBlend) = value;
+        return RenderOk;
+    case RenderStateType::CullMode:
+        if (value < CullNone || value > CullCounterClockwise) return RenderErrorInvalidCall;
+        device->cullMode = value;
+        return RenderOk;
+    case RenderStateType::AlphaBlendEnable: device->alphaBlendEnable = value; return RenderOk;
+    case RenderStateType::Lighting: device->lighting = value; return RenderOk;
+    case RenderStateType::Ambient: device->ambient = value; return RenderOk;
+    }
+    return RenderErrorInvalidCall;
+}
+
+RenderResult SetTextureStageState(RenderDevice* handle, uint32_t stage, TextureStageStateType type,
+                                  uint32_t value)
+{
+    Device* device = FromHandle(handle);
+    // None, point, linear, anisotropic, flat and Gaussian cubic; all better than linear are
+    // drawn linear.
+    if (device == nullptr || stage >= MaxStages || value > 5) return RenderErrorInvalidCall;
+    switch (type) {
+    case TextureStageStateType::MagFilter: device->magFilter[stage] = value; return RenderOk;
+    case TextureStageStateType::MinFilter: device->minFilter[stage] = value; return RenderOk;
+    case TextureStageStateType::MipFilter: device->mipFilter[stage] = value; return RenderOk;
+    }
+    return RenderErrorInvalidCall;
+}
+
+RenderResult SetVertexShader(RenderDevice* handle, uint32_t vertexFormat)
+{
+    Device* device = FromHandle(handle);
+    if (device == nullptr ||
+        (vertexFormat != VertexFormatXyzTex1 && vertexFormat != VertexFormatXyzRhwTex1)) {
+        return RenderErrorInvalidCall;
+    }
+    device->vertexFormat = vertexFormat;
+    return RenderOk;
+}
+
+RenderResult SetPixelShader(RenderDevice* handle, uint32_t shader)
+{
+    // Only the fixed-function pipeline.
+    return (handle != nullptr && shader == 0) ? RenderOk : RenderErrorInvalidCall;
+}
+
+RenderResult SetStreamSource(RenderDevice* handle, uint32_t stream, RenderVertexBuffer* buffer,
+                             uint32_t stride)
+{
+    Device* device = FromHandle(handle);
+    VertexBuffer* vertices = FromHandle(buffer);
+    if (device == nullptr || stream != 0) return RenderErrorInvalidCall;
+    if (vertices != nullptr && vertices->device != device) return RenderErrorInvalidCall;
+    device->stream = vertices;
+    device->streamStride = stride;
+    return RenderOk;
+}
+
+RenderResult SetTexture(RenderDevice* handle, uint32_t stage, RenderTexture* texture)
+{
+    Device* device = FromHandle(handle);
+    Texture* bound = FromHandle(texture);
+    if (device == nullptr || stage >= MaxStages) return RenderErrorInvalidCall;
+    if (bound != nullptr && bound->device != device) return RenderErrorInvalidCall;
+    device->textures[stage] = bound;
+    return RenderOk;
+}
+
+RenderResult DrawPrimitive(RenderDevice* handle, PrimitiveType type, uint32_t startVertex,
+                           uint32_t primitiveCount)
+{
+    Device* device = FromHandle(handle);
+    if (device == nullptr || !device->inScene || type != PrimitiveType::TriangleList ||
+        primitiveCount == 0) {
+        return RenderErrorInvalidCall;
+    }
+    const VertexBuffer* buffer = device->stream;
+    const uint32_t stride = device->streamStride;
+    const uint32_t size = device->vertexFormat == VertexFormatXyzRhwTex1 ? 24 : 20;
+    if (buffer == nullptr || device->vertexFormat == 0 || stride < size) {
+        return RenderErrorInvalidCall;
+    }
+    // Never read past the buffer.
+    const uint64_t vertices = 3ull * primitiveCount;
+    const uint64_t end = (static_cast<uint64_t>(startVertex) + vertices - 1) * stride + size;
+    if (end > buffer->length) return RenderErrorInvalidCall;
+    // No depth buffer is kept, so a depth test cannot be honoured.
+    if (device->hasDepth && device->zEnable != 0) return RenderErrorInvalidCall;
+    DrawContext context;
+    if (!PrepareDraw(device, context)) return RenderErrorInvalidCall;
+
+    const uint8_t* data = buffer->memory + static_cast<size_t>(startVertex) * stride;
+    // Two triangles at a time, as the saver's quads come.
+    for (uint32_t first = 0; first < primitiveCount; first += 2) {
+        const uint32_t triangles = std::min(2u, primitiveCount - first);
+        ClipVertex clip[6];
+        ScreenVertex screen[6];
+        bool rectangular = triangles == 2;
+        for (uint32_t k = 0; k < 3 * triangles; ++k) {
+            const uint8_t* at = data + (3ull * first + k) * stride;
+            clip[k] = FetchClip(context, at);
+            screen[k] = ScreenOf(context, at, clip[k]);
+            rectangular = rectangular && NeedsNoClipping(context, clip[k]) && Snap(screen[k]);
+        }
+        Rectangle rectangle{};
+        if (rectangular && AsRectangle(screen, device->cullMode, rectangle)) {
+            DrawRectangle(context, rectangle);
+            continue;
+        }
+        for (uint32_t t = 0; t < triangles; ++t) {
+            const ClipVertex triangleClip[3] = {clip[3 * t], clip[3 * t + 1], clip[3 * t + 2]};
+            ScreenVertex triangleScreen[3] = {screen[3 * t], screen[3 * t + 1], screen[3 * t + 2]};
+            DrawClippedTriangle(context, triangleClip, triangleScreen);
+        }
+    }
+    if (context.drewAny) {
+        AddRect(device->drawn, context.bounds);
+        AddRect(device->changed, context.bounds);
+    }
+    device->drawnSincePresent = true;
+    return RenderOk;
+}
+
+}  // namespace cpu
