@@ -70,8 +70,10 @@ void SaverSession::Tick()
 Frame SaverSession::Read() const
 {
     Frame frame;
-    frame.width = static_cast<int32_t>(DevicePresentParameters.backBufferWidth);
-    frame.height = static_cast<int32_t>(DevicePresentParameters.backBufferHeight);
+    Viewport viewport{};
+    GetViewport(SaverDevice, viewport);
+    frame.width = static_cast<int32_t>(viewport.width);
+    frame.height = static_cast<int32_t>(viewport.height);
     frame.pixels.assign(static_cast<size_t>(frame.width) * frame.height * 4, 0);
     if (ReadRendererFrame(SaverDevice, frame.pixels.data(), 4 * frame.width) != RenderOk) {
         frame.pixels.clear();

@@ -31,7 +31,8 @@ void SetRendererDisplayMode(const DisplayMode& mode);
 RenderResult ReadRendererFrame(RenderDevice* device, uint8_t* pixels, int32_t pitch);
 
 // The window is now width x height. The processor back end's back buffer follows it; OpenGL's
-// stays and is stretched over the window when presented, so it has nothing to do.
+// stays and is stretched over the window when presented, so it has nothing to do. A host that
+// may make the device again (ResumeRenderer) keeps DevicePresentParameters in step itself.
 RenderResult ResizeRenderer(RenderDevice* device, uint32_t width, uint32_t height);
 
 // True when OpenGL here (on the display given above, or offscreen) is drawn by a software
