@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 
 #include "render/cpu/cpu_internal.h"
 
@@ -75,14 +76,18 @@ void TexelStep(double t, int32_t size, bool linear, int32_t& index, uint32_t& we
     }
     // Far out, only the place within the texture matters (it repeats).
     if (std::fabs(t) > 1048576.0) t -= std::floor(t);
+    // In 256ths of a texel from the first centre, rounded to nearest; or whole texels.
+    const double place = linear ? t * size * SubPixels + 0.5 : t * size;
+    auto whole = static_cast<int64_t>(place);
+    if (static_cast<double>(whole) > place) --whole;  // floor
     if (linear) {
-        const auto fixed = std::llrint(std::floor(t * size * SubPixels + 0.5)) - SubPixels / 2;
-        index = Wrap(FloorDiv(fixed, SubPixels), size);
-        weight = static_cast<uint32_t>(fixed - FloorDiv(fixed, SubPixels) * SubPixels);
+        whole -= SubPixels / 2;
+        weight = static_cast<uint32_t>(whole & (SubPixels - 1));
+        whole >>= 8;
     } else {
-        index = Wrap(static_cast<int64_t>(std::floor(t * size)), size);
         weight = 0;
     }
+    index = whole >= 0 && whole < size ? static_cast<int32_t>(whole) : Wrap(whole, size);
 }
 
 // A vertex on the screen: pixel coordinates, snapped ones (1/256 pixel), and what is
@@ -114,13 +119,13 @@ struct DrawContext {
     int32_t texelPitch;
     int32_t textureWidth;
     int32_t textureHeight;
-    uint32_t constant[2];  // the texels of an untextured draw: the vertex colour
+    uint32_t constant[16];  // the texels of an untextured draw: the vertex colour
     bool magLinear;
     bool minLinear;
     uint32_t modulate;
     BlendFactor source;
     BlendFactor destination;
-    SpanFunction span;
+    SpanFunctions functions;
     bool pretransformed;
     double halfWidth;
     double halfHeight;
@@ -325,10 +330,27 @@ void DrawRectangle(DrawContext& context, const Rectangle& r)
         device->columnIndex[i] = index;
         std::fill_n(device->columnWeight + 4 * i, 4, static_cast<uint16_t>(weight));
     }
+    const int32_t count = right - left;
+    GroupColumns(count, device->columnIndex, device->columnWeight, device->columnOffset,
+                 device->columnGroupBase);
+    const Columns columns{count, device->columnIndex, device->columnWeight, device->columnOffset,
+                          device->columnGroupBase};
+
+    // Each texture row is resampled across once while the rows that need it are drawn; two
+    // are kept, the pair the current row mixes.
+    int32_t kept[2] = {-1, -1};
+    auto resampled = [&](int32_t row, int32_t spare) -> const uint32_t* {
+        for (int k = 0; k < 2; ++k) {
+            if (kept[k] == row) return device->resampledRows[k];
+        }
+        const int k = kept[0] == spare ? 1 : 0;
+        context.functions.resample(context.texels + static_cast<size_t>(row) * context.texelPitch,
+                                   columns, device->resampledRows[k]);
+        kept[k] = row;
+        return device->resampledRows[k];
+    };
     Span span{};
-    span.count = right - left;
-    span.columns = device->columnIndex;
-    span.weights = device->columnWeight;
+    span.count = count;
     span.modulate = context.modulate;
     span.source = context.source;
     span.destination = context.destination;
@@ -340,10 +362,10 @@ void DrawRectangle(DrawContext& context, const Rectangle& r)
         TexelStep(v, context.textureHeight, linear, row, weight);
         const int32_t next = row + 1 == context.textureHeight ? 0 : row + 1;
         span.target = device->pixels + static_cast<size_t>(y) * device->width + left;
-        span.row0 = context.texels + static_cast<size_t>(row) * context.texelPitch;
-        span.row1 = context.texels + static_cast<size_t>(next) * context.texelPitch;
+        span.upper = resampled(row, next);
+        span.lower = weight == 0 ? span.upper : resampled(next, row);
         span.rowWeight = weight;
-        context.span(span);
+        context.functions.blend(span);
     }
     Touch(context, left, top, right, bottom);
 }
@@ -536,7 +558,7 @@ bool PrepareDraw(Device* device, DrawContext& context)
         context.modulate = color & White;
     } else {
         // The vertex colour alone: a texture of one texel of it.
-        context.constant[0] = context.constant[1] = color;
+        std::fill(std::begin(context.constant), std::end(context.constant), color);
         context.texels = context.constant;
         context.texelPitch = 0;
         context.textureWidth = context.textureHeight = 1;
@@ -551,7 +573,7 @@ bool PrepareDraw(Device* device, DrawContext& context)
         context.source = BlendFactor::One;
         context.destination = BlendFactor::Zero;
     }
-    context.span = ChosenSpanFunction();
+    context.functions = ChosenSpanFunctions();
     return true;
 }
 

@@ -26,7 +26,8 @@ struct Texture {
     uint32_t pitch;   // bytes from one row of memory to the next
     uint8_t* memory;  // what LockRect hands out
     // What is sampled: 0xAARRGGBB words, width + 1 a row, the last a copy of column 0 so that a
-    // bilinear pair never has to wrap. For A8R8G8B8 these are the rows of memory itself.
+    // bilinear pair never has to wrap, and room for 8 more read past it (see Columns). For
+    // A8R8G8B8 these are the rows of memory itself.
     uint32_t* texels;
     uint32_t texelPitch;  // words
     uint32_t* converted;  // owned when the texels are not memory
@@ -67,9 +68,13 @@ struct Device {
     bool hasDepth;  // asked for; there is none, so depth testing is refused
 
     uint32_t* pixels;  // the back buffer, width words a row
-    // Per-draw texel steps of the pixel columns, as many as the back buffer is wide.
+    // Per draw: where the pixel columns sample (see Columns), and two texture rows resampled
+    // across; each as many as the back buffer is wide.
     int32_t* columnIndex;
     uint16_t* columnWeight;  // four copies each
+    int32_t* columnOffset;
+    int32_t* columnGroupBase;
+    uint32_t* resampledRows[2];
 
     Matrix4 world;
     Matrix4 view;

@@ -156,15 +156,16 @@ RenderResult CreateTexture(RenderDevice* handle, uint32_t width, uint32_t height
     created->height = height;
     created->bytesPerTexel = bytesPerTexel;
     const bool direct = format == FormatA8R8G8B8;
-    // Rows on 64-byte boundaries, with room for the repeated column when they are sampled as
-    // they are.
-    created->pitch = ((width + (direct ? 1 : 0)) * bytesPerTexel + 63) & ~63u;
+    // Rows on 64-byte boundaries, with room for the repeated column and the reads past it when
+    // they are sampled as they are.
+    constexpr uint32_t Slack = 9;
+    created->pitch = ((width + (direct ? Slack : 0)) * bytesPerTexel + 63) & ~63u;
     created->memory = new (std::nothrow) uint8_t[static_cast<size_t>(created->pitch) * height]();
     if (direct) {
         created->texels = reinterpret_cast<uint32_t*>(created->memory);
         created->texelPitch = created->pitch / 4;
     } else {
-        created->texelPitch = (width + 1 + 15) & ~15u;
+        created->texelPitch = (width + Slack + 15) & ~15u;
         created->converted =
             new (std::nothrow) uint32_t[static_cast<size_t>(created->texelPitch) * height];
         created->texels = created->converted;

@@ -87,19 +87,30 @@ void AddRect(RectList& list, const PixelRect& r)
 bool AllocateBackBuffer(Device* device, int32_t width, int32_t height)
 {
     const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(height);
-    auto* pixels = new (std::nothrow) uint32_t[pixelCount]();
-    auto* columnIndex = new (std::nothrow) int32_t[static_cast<size_t>(width)]();
-    auto* columnWeight = new (std::nothrow) uint16_t[4 * static_cast<size_t>(width)]();
-    if (pixels == nullptr || columnIndex == nullptr || columnWeight == nullptr) {
-        delete[] pixels;
-        delete[] columnIndex;
-        delete[] columnWeight;
+    // The column tables and resampled rows go on to the next multiple of 8 pixels.
+    const auto columns = static_cast<size_t>(width) + 8;
+    Device made{};
+    made.pixels = new (std::nothrow) uint32_t[pixelCount]();
+    made.columnIndex = new (std::nothrow) int32_t[columns]();
+    made.columnWeight = new (std::nothrow) uint16_t[4 * columns]();
+    made.columnOffset = new (std::nothrow) int32_t[columns]();
+    made.columnGroupBase = new (std::nothrow) int32_t[columns / 8 + 1]();
+    made.resampledRows[0] = new (std::nothrow) uint32_t[columns]();
+    made.resampledRows[1] = new (std::nothrow) uint32_t[columns]();
+    if (made.pixels == nullptr || made.columnIndex == nullptr || made.columnWeight == nullptr ||
+        made.columnOffset == nullptr || made.columnGroupBase == nullptr ||
+        made.resampledRows[0] == nullptr || made.resampledRows[1] == nullptr) {
+        FreeBackBuffer(&made);
         return false;
     }
     FreeBackBuffer(device);
-    device->pixels = pixels;
-    device->columnIndex = columnIndex;
-    device->columnWeight = columnWeight;
+    device->pixels = made.pixels;
+    device->columnIndex = made.columnIndex;
+    device->columnWeight = made.columnWeight;
+    device->columnOffset = made.columnOffset;
+    device->columnGroupBase = made.columnGroupBase;
+    device->resampledRows[0] = made.resampledRows[0];
+    device->resampledRows[1] = made.resampledRows[1];
     device->width = width;
     device->height = height;
     // All black now; the first Present shows all of it.
@@ -117,9 +128,16 @@ void FreeBackBuffer(Device* device)
     delete[] device->pixels;
     delete[] device->columnIndex;
     delete[] device->columnWeight;
+    delete[] device->columnOffset;
+    delete[] device->columnGroupBase;
+    delete[] device->resampledRows[0];
+    delete[] device->resampledRows[1];
     device->pixels = nullptr;
     device->columnIndex = nullptr;
     device->columnWeight = nullptr;
+    device->columnOffset = nullptr;
+    device->columnGroupBase = nullptr;
+    device->resampledRows[0] = device->resampledRows[1] = nullptr;
 }
 
 void FillRect(Device* device, const PixelRect& r, uint32_t color)
