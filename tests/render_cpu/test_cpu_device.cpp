@@ -439,7 +439,9 @@ bool OpenRecording(void*, NativeWindow window, int32_t width, int32_t height,
         r->height = h;
         return true;
     };
-    presenter.close = [](void* context) { static_cast<RecordingPresenter*>(context)->closed = true; };
+    presenter.close = [](void* context) {
+        static_cast<RecordingPresenter*>(context)->closed = true;
+    };
     return true;
 }
 

@@ -60,10 +60,14 @@ TEST(CpuSaver, MovedSpotsLeaveBlackBehindAndOnlyChangedSquaresAreSent)
     ASSERT_TRUE(session.ok());
     session.Tick();
     std::vector<cpu::PixelRect> before;
-    for (const LightSpot& spot : LightSpots) before.push_back(SpotSquare(spot, run.width, run.height));
+    for (const LightSpot& spot : LightSpots) {
+        before.push_back(SpotSquare(spot, run.width, run.height));
+    }
     session.Tick();
     std::vector<cpu::PixelRect> after;
-    for (const LightSpot& spot : LightSpots) after.push_back(SpotSquare(spot, run.width, run.height));
+    for (const LightSpot& spot : LightSpots) {
+        after.push_back(SpotSquare(spot, run.width, run.height));
+    }
     const Frame frame = session.Read();
     ASSERT_FALSE(frame.pixels.empty());
 

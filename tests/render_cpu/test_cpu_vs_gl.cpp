@@ -82,7 +82,8 @@ Frame DrawShapes(bool useCpu)
     LockRect(texture, 0, locked, nullptr, 0);
     uint32_t state = 12345;
     for (int32_t y = 0; y < 32; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + y * locked.pitch);
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) +
+                                                y * locked.pitch);
         for (int32_t x = 0; x < 32; ++x) {
             state = state * 1664525u + 1013904223u;
             // Smooth enough that a sub-texel place does not decide a pixel, with alpha.
@@ -125,9 +126,11 @@ Frame DrawShapes(bool useCpu)
     PerspectiveMatrix(projection, 0.9f, static_cast<float>(Width) / Height, 0.5f, 50.0f);
     SetTransform(device, TransformType::View, view);
     SetTransform(device, TransformType::Projection, projection);
-    draw(VertexFormatXyzTex1, {1.0f, 0.0f, 0.0f, 0, 2,  1.0f, 0.0f, 6.0f, 0, 0,  4.0f, 0.0f, 6.0f, 2, 0,
-                               1.0f, 0.0f, 0.0f, 0, 2,  4.0f, 0.0f, 6.0f, 2, 0,  4.0f, 0.0f, 0.0f, 2, 2});
-    draw(VertexFormatXyzTex1, {-2.0f, 1.0f, -6.0f, 0, 0,  -1.0f, 0.5f, 3.0f, 1, 0,  -3.0f, 0.0f, 3.0f, 0, 1});
+    draw(VertexFormatXyzTex1, {1.0f, 0.0f, 0.0f, 0, 2,  1.0f, 0.0f, 6.0f, 0, 0,
+                               4.0f, 0.0f, 6.0f, 2, 0,  1.0f, 0.0f, 0.0f, 0, 2,
+                               4.0f, 0.0f, 6.0f, 2, 0,  4.0f, 0.0f, 0.0f, 2, 2});
+    draw(VertexFormatXyzTex1, {-2.0f, 1.0f, -6.0f, 0, 0,  -1.0f, 0.5f, 3.0f, 1, 0,
+                               -3.0f, 0.0f, 3.0f, 0, 1});
     // Untextured, lit by the material.
     SetTexture(device, 0, nullptr);
     SetRenderState(device, RenderStateType::Lighting, 1);
@@ -138,7 +141,8 @@ Frame DrawShapes(bool useCpu)
     material.emissive[2] = 0.25f;
     material.diffuse[3] = 0.6f;
     SetMaterial(device, material);
-    draw(VertexFormatXyzTex1, {-1.0f, 3.0f, 4.0f, 0, 0,  2.0f, 3.5f, 4.0f, 0, 0,  0.0f, 1.5f, 3.0f, 0, 0});
+    draw(VertexFormatXyzTex1, {-1.0f, 3.0f, 4.0f, 0, 0,  2.0f, 3.5f, 4.0f, 0, 0,
+                               0.0f, 1.5f, 3.0f, 0, 0});
     // Minified and point sampled, as a tiny line of text would be. (Off the pixel grid: a
     // pixel centre exactly on a texel's edge may go either way.)
     SetTexture(device, 0, texture);

@@ -16,7 +16,8 @@ TEST(X11Pixels, EachLayoutGetsItsChannelsWhereItsMasksSay)
         uint8_t out[4];  // bytes as they lie in the image
     };
     const Case cases[] = {
-        {"the usual depth 24", 0xFF0000, 0xFF00, 0xFF, 24, false, 0xAB123456, {0x56, 0x34, 0x12, 0}},
+        {"the usual depth 24", 0xFF0000, 0xFF00, 0xFF, 24, false, 0xAB123456,
+         {0x56, 0x34, 0x12, 0}},
         {"depth 32 is opaque", 0xFF0000, 0xFF00, 0xFF, 32, false, 0x00123456,
          {0x56, 0x34, 0x12, 0xFF}},
         {"red and blue swapped", 0xFF, 0xFF00, 0xFF0000, 24, false, 0x00123456,

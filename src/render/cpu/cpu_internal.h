@@ -46,6 +46,9 @@ struct VertexBuffer {
 };
 
 constexpr uint32_t MaxStages = 8;
+// D3DCULL_CW and D3DCULL_CCW (none is device.h's CullNone).
+constexpr uint32_t CullClockwise = 2;
+constexpr uint32_t CullCounterClockwise = 3;
 // Rectangles kept per list; more are merged into fewer.
 constexpr uint32_t MaxRects = 24;
 

@@ -57,7 +57,8 @@ uint32_t WidenTexel(uint32_t format, const uint8_t* p)
     case FormatX8R8G8B8: return Argb(255, p[2], p[1], p[0]);
     case FormatR8G8B8: return Argb(255, p[2], p[1], p[0]);
     case FormatR5G6B5:
-        return Argb(255, Widen(word16 >> 11, 5), Widen((word16 >> 5) & 63, 6), Widen(word16 & 31, 5));
+        return Argb(255, Widen(word16 >> 11, 5), Widen((word16 >> 5) & 63, 6),
+                    Widen(word16 & 31, 5));
     case FormatX1R5G5B5:
     case FormatA1R5G5B5: {
         const uint32_t a = format == FormatX1R5G5B5 || (word16 & 0x8000) != 0 ? 255 : 0;

@@ -143,9 +143,8 @@ void BlendSse2Kind(const Span& span)
         const __m128i upper = _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.upper + i));
         const __m128i lower = _mm_loadu_si128(reinterpret_cast<const __m128i*>(span.lower + i));
         // Transparent black blended over anything leaves it as it is: a spot's corners are.
-        if (Blend && _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_or_si128(upper, lower), zero)) == 0xFFFF) {
-            continue;
-        }
+        const __m128i both = _mm_or_si128(upper, lower);
+        if (Blend && _mm_movemask_epi8(_mm_cmpeq_epi8(both, zero)) == 0xFFFF) continue;
         auto* out = reinterpret_cast<__m128i*>(span.target + i);
         const __m128i target = Blend ? _mm_loadu_si128(out) : zero;
         const __m128i low = MixTwo<Blend, Modulate>(
