@@ -225,6 +225,10 @@ TEST_F(X11PresenterTest, OnlyTheChangedRectanglesAreSent)
         }
     }
     EXPECT_GT(white, 200 * 150 / 4);
+
+    // An Expose of everything: the presenter puts the whole last frame back on its own.
+    ASSERT_TRUE(RepaintX11(X11PresenterOf(device), -10, -10, 400, 400));
+    EXPECT_EQ(WindowPixels(extra), back);
 }
 
 TEST_F(X11PresenterTest, AResizedWindowGetsABackBufferOfItsSize)

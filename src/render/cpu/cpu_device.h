@@ -65,7 +65,8 @@ void SetAdapterDisplayMode(const DisplayMode& mode);
 
 // The back buffer takes a new size (the window was resized): it starts black, the viewport and
 // the device's present parameters follow, and the next Present shows all of it. Not inside a
-// scene. On failure the old back buffer stays.
+// scene. Without memory for it the old back buffer stays (out of video memory); a presenter
+// that cannot follow gives not available, and shows nothing until a resize succeeds.
 RenderResult ResizeBackBuffer(RenderDevice* device, uint32_t width, uint32_t height);
 
 // Copies the frame the last Present showed, as render/gl's ReadPresentedFrame does: rows top

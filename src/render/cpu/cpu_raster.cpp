@@ -3,12 +3,18 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 
 namespace cpu {
 
 namespace {
 
 constexpr int64_t SubPixels = 256;
+// How far past the viewport (in half viewports) a vertex may lie before triangles are cut:
+// with back buffers of at most 16384 pixels that keeps every point within Reach, and the
+// products of the edge functions (of snapped coordinates) well inside 64 bits.
+constexpr double Guard = 64.0;
+constexpr double Reach = 2097152.0;
 
 int64_t FloorDiv(int64_t a, int64_t b)
 {
@@ -26,7 +32,6 @@ int32_t Wrap(int64_t index, int32_t size)
     const int64_t r = index % size;
     return static_cast<int32_t>(r < 0 ? r + size : r);
 }
-
 
 // Where texture coordinate t samples along a side of `size` texels: the first texel of the
 // pair and the weight (256ths, to nearest) of the second. Bilinear sampling has its texel
@@ -93,7 +98,6 @@ void Touch(DrawContext& context, int32_t left, int32_t top, int32_t right, int32
 // Snaps, or false when the point is not a finite one within reach of the fixed-point maths.
 bool Snap(ScreenVertex& s)
 {
-    constexpr double Reach = 4194304.0;  // pixels either way; clipping keeps points within it
     if (!(std::fabs(s.x) < Reach) || !(std::fabs(s.y) < Reach) || !std::isfinite(s.q) ||
         !std::isfinite(s.u) || !std::isfinite(s.v)) {
         return false;
@@ -117,8 +121,9 @@ ScreenVertex Project(const DrawContext& context, const ClipVertex& c)
 
 ClipVertex FetchClip(const DrawContext& context, const uint8_t* data)
 {
-    float f[6];
-    std::copy_n(reinterpret_cast<const float*>(data), 6, f);
+    // x y z u v, or x y z rhw u v.
+    float f[6] = {};
+    std::memcpy(f, data, context.pretransformed ? 6 * sizeof(float) : 5 * sizeof(float));
     ClipVertex c{};
     if (context.pretransformed) {
         // Back from pixels, so that both kinds of vertex clip alike; rhw is 1/w.
@@ -149,14 +154,13 @@ ScreenVertex ScreenOf(const DrawContext& context, const uint8_t* data, const Cli
 {
     if (!context.pretransformed) return Project(context, c);
     float f[6];
-    std::copy_n(reinterpret_cast<const float*>(data), 6, f);
+    std::memcpy(f, data, sizeof f);
     return ScreenVertex{f[0], f[1], 0, 0, f[3], f[4], f[5]};
 }
 
 // Inside every plane the clipper would cut with.
 bool NeedsNoClipping(const DrawContext& context, const ClipVertex& c)
 {
-    constexpr double Guard = 256.0;  // how far past the viewport, in viewports
     const bool depthInside = context.pretransformed || (c.z >= 0.0 && c.z <= c.w);
     return c.w > 0.0 && depthInside && std::fabs(c.x) <= Guard * c.w &&
            std::fabs(c.y) <= Guard * c.w;
@@ -239,8 +243,8 @@ bool AsRectangle(const ScreenVertex (&s)[6], uint32_t cullMode, Rectangle& r)
     return true;
 }
 
-// Bilinear when the texture is drawn larger (or as large) as it is, by the minification filter
-// when smaller.
+// The magnification filter for a texture drawn as large as it is or larger, the minification
+// filter for one drawn smaller.
 bool LinearFor(const DrawContext& context, double texelsPerPixel)
 {
     return texelsPerPixel > 1.0 ? context.minLinear : context.magLinear;
@@ -443,8 +447,7 @@ void DrawClippedTriangle(DrawContext& context, const ClipVertex (&clip)[3],
         }
         return;
     }
-    // Nine planes at most add one vertex each.
-    constexpr double Guard = 256.0;
+    // Each of the seven planes adds one vertex at most.
     constexpr double NearestW = 1e-9;
     ClipVertex first[12] = {a, b, c};
     ClipVertex second[12];

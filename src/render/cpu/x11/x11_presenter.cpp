@@ -254,6 +254,23 @@ bool ResizeX11Presenter(X11Presenter* p, int32_t width, int32_t height)
     return CreateImage(p, width, height);
 }
 
+namespace {
+
+// Sends a rectangle of the image, already clipped to it.
+void Put(X11Presenter* p, int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    const auto w = static_cast<unsigned>(width);
+    const auto h = static_cast<unsigned>(height);
+    if (p->sharedMemory) {
+        XShmPutImage(p->display, p->window, p->gc, p->image, x, y, x, y, w, h, False);
+        p->putPending = true;
+    } else {
+        XPutImage(p->display, p->window, p->gc, p->image, x, y, x, y, w, h);
+    }
+}
+
+}  // namespace
+
 bool ShowOnX11(X11Presenter* p, const uint32_t* pixels, int32_t pitch, int32_t width,
                int32_t height, const cpu::PixelRect* rects, uint32_t rectCount)
 {
@@ -276,15 +293,24 @@ bool ShowOnX11(X11Presenter* p, const uint32_t* pixels, int32_t pitch, int32_t w
                               static_cast<size_t>(y) * image->bytes_per_line + 4 * x0,
                           x1 - x0, p->layout);
         }
-        const auto w = static_cast<unsigned>(x1 - x0);
-        const auto h = static_cast<unsigned>(y1 - y0);
-        if (p->sharedMemory) {
-            XShmPutImage(p->display, p->window, p->gc, image, x0, y0, x0, y0, w, h, False);
-            p->putPending = true;
-        } else {
-            XPutImage(p->display, p->window, p->gc, image, x0, y0, x0, y0, w, h);
-        }
+        Put(p, x0, y0, x1 - x0, y1 - y0);
     }
+    XFlush(p->display);
+    return true;
+}
+
+bool RepaintX11(X11Presenter* p, int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    if (p == nullptr) return false;
+    if (p->image == nullptr) return true;
+    // The image holds every rectangle ever sent, so all of it is the last frame shown.
+    const int32_t x0 = std::max(x, 0);
+    const int32_t y0 = std::max(y, 0);
+    const auto x1 = static_cast<int32_t>(
+        std::min<int64_t>(int64_t{x} + std::max(width, 0), p->width));
+    const auto y1 = static_cast<int32_t>(
+        std::min<int64_t>(int64_t{y} + std::max(height, 0), p->height));
+    if (x0 < x1 && y0 < y1) Put(p, x0, y0, x1 - x0, y1 - y0);
     XFlush(p->display);
     return true;
 }

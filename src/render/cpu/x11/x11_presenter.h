@@ -27,6 +27,9 @@ bool ResizeX11Presenter(X11Presenter* presenter, int32_t width, int32_t height);
 // Sends these rectangles of a width x height frame of 0x..RRGGBB words, pitch words a row.
 bool ShowOnX11(X11Presenter* presenter, const uint32_t* pixels, int32_t pitch, int32_t width,
                int32_t height, const cpu::PixelRect* rects, uint32_t rectCount);
+// Puts back in this part of the window what the frames shown so far left there, from the
+// presenter's own copy: for Expose events, which the host receives.
+bool RepaintX11(X11Presenter* presenter, int32_t x, int32_t y, int32_t width, int32_t height);
 void CloseX11Presenter(X11Presenter* presenter);
 bool X11PresenterUsesSharedMemory(const X11Presenter* presenter);
 
