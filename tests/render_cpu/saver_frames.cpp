@@ -1,5 +1,8 @@
 #include "saver_frames.h"
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -15,6 +18,25 @@
 #include "support/ranmar.h"
 #include "surface/demo_desktop.h"
 #include "surface/height_field.h"
+
+namespace {
+
+int PinLibrary(dl_phdr_info* info, size_t, void*)
+{
+    if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
+        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void PinLoadedLibraries()
+{
+    static bool pinned = false;
+    if (!pinned) dl_iterate_phdr(PinLibrary, nullptr);
+    pinned = true;
+}
 
 SaverSession::SaverSession(const SaverRun& run, bool cpu)
 {
@@ -46,6 +68,7 @@ SaverSession::SaverSession(const SaverRun& run, bool cpu)
     RandomGenerator = Ranmar{};
     SeedRanmar(1802, 9373);
     CreateRenderDevice(0, 0);
+    if (!cpu && SaverDevice != nullptr) PinLoadedLibraries();
     SetupScene();
 }
 

@@ -465,7 +465,9 @@ int64_t Area(const std::vector<cpu::PixelRect>& rects)
 // and this frame's.
 TEST_F(CpuDeviceTest, OnlyWhatChangedIsPresentedAndCleared)
 {
+    cpu::Release(vertices);
     cpu::Release(device);
+    vertices = nullptr;
     device = nullptr;
     cpu::SetPresenterOpener(OpenRecording, nullptr);
     PresentParameters params = FullScreenParameters(Width, Height);

@@ -78,6 +78,7 @@ Frame DrawShapes(bool useCpu)
         UseCpuRenderer(false);
         return frame;
     }
+    if (!useCpu) PinLoadedLibraries();
     LockedRect locked{};
     LockRect(texture, 0, locked, nullptr, 0);
     uint32_t state = 12345;
