@@ -359,52 +359,6 @@ TEST_F(CpuDeviceTest, APixelIsDrawnWhenItsCentreIsInsideByTheTopLeftRule)
     }
 }
 
-TEST_F(CpuDeviceTest, CullingClippingAndUntexturedTriangles)
-{
-    cpu::SetRenderState(device, RenderStateType::CullMode, 3);  // counter-clockwise
-    const float counterClockwise[3][6] = {
-        {50, 50, 0, 1, 0, 0}, {50, 90, 0, 1, 0, 0}, {90, 50, 0, 1, 0, 0}};
-    const float clockwise[3][6] = {
-        {150, 50, 0, 1, 0, 0}, {190, 50, 0, 1, 0, 0}, {150, 90, 0, 1, 0, 0}};
-    cpu::SetRenderState(device, RenderStateType::Lighting, 1);
-    cpu::SetRenderState(device, RenderStateType::Ambient, 0x00FFFFFF);
-    Material green{};
-    green.ambient[1] = 1.0f;
-    green.diffuse[3] = 1.0f;
-    cpu::SetMaterial(device, green);
-    cpu::Clear(device, 0, nullptr, ClearTarget, 0, 0.0f, 0);
-    cpu::BeginScene(device);
-    DrawTriangles(VertexFormatXyzRhwTex1, &counterClockwise[0][0], 3, nullptr);
-    DrawTriangles(VertexFormatXyzRhwTex1, &clockwise[0][0], 3, nullptr);
-    cpu::EndScene(device);
-    PresentAndRead();
-    EXPECT_TRUE(Black(55, 55));
-    // Pretransformed vertices are not lit: white.
-    EXPECT_EQ(At(155, 55).r, 255);
-    EXPECT_EQ(At(155, 55).g, 255);
-
-    // A world triangle reaching behind the camera and far past the screen's sides: the part in
-    // front is drawn, in the material's green, and nothing is written outside the frame.
-    cpu::SetRenderState(device, RenderStateType::CullMode, CullNone);
-    UseSaverCamera();
-    const float crossing[3][5] = {{2.0f, 1.5f, -10.0f, 0, 0}, {-500.0f, 0.5f, 5.0f, 0, 0},
-                                  {500.0f, 0.5f, 5.0f, 0, 0}};
-    cpu::Clear(device, 0, nullptr, ClearTarget, 0, 0.0f, 0);
-    cpu::BeginScene(device);
-    DrawTriangles(VertexFormatXyzTex1, &crossing[0][0], 3, nullptr);
-    cpu::EndScene(device);
-    PresentAndRead();
-    int64_t green_pixels = 0;
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) {
-            const Pixel p = At(x, y);
-            green_pixels += p.g == 255 && p.r == 0 ? 1 : 0;
-        }
-    }
-    EXPECT_GT(green_pixels, width * 10);
-    EXPECT_LT(green_pixels, static_cast<int64_t>(width) * height);
-}
-
 namespace {
 
 // Records what a device hands its presenter.

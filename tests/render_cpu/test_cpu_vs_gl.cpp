@@ -49,7 +49,8 @@ TEST(CpuAgainstOpenGl, TheSaversFramesAgreeWithinAFewLevels)
 namespace {
 
 // Shapes the saver never draws, through the renderer switch on either back end: turned and
-// perspective quads, a triangle cut by the near plane, an untextured lit one, a minified one.
+// perspective quads, a triangle cut by the near plane and the sides, untextured ones, culled
+// ones, a minified one.
 Frame DrawShapes(bool useCpu)
 {
     constexpr int32_t Width = 256;
@@ -144,6 +145,15 @@ Frame DrawShapes(bool useCpu)
     SetMaterial(device, material);
     draw(VertexFormatXyzTex1, {-1.0f, 3.0f, 4.0f, 0, 0,  2.0f, 3.5f, 4.0f, 0, 0,
                                0.0f, 1.5f, 3.0f, 0, 0});
+    // A sliver reaching hundreds of screens to either side: cut down to the visible part.
+    draw(VertexFormatXyzTex1, {-5000.0f, 1.0f, 8.0f, 0, 0,  5000.0f, 1.0f, 8.0f, 0, 0,
+                               0.0f, 1.3f, 8.0f, 0, 0});
+    // Culling counter-clockwise ones, as a fresh device does: the first is dropped.
+    SetRenderState(device, RenderStateType::CullMode, 3);
+    draw(VertexFormatXyzRhwTex1, {200.0f, 20.0f, 0, 1, 0, 0,  200.0f, 60.0f, 0, 1, 0, 0,
+                                  240.0f, 20.0f, 0, 1, 0, 0,  200.0f, 80.0f, 0, 1, 0, 0,
+                                  240.0f, 80.0f, 0, 1, 0, 0,  200.0f, 120.0f, 0, 1, 0, 0});
+    SetRenderState(device, RenderStateType::CullMode, CullNone);
     // Minified and point sampled, as a tiny line of text would be. (Off the pixel grid: a
     // pixel centre exactly on a texel's edge may go either way.)
     SetTexture(device, 0, texture);
