@@ -121,8 +121,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override
     {
+        // With repetitions, their median.
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Iteration && !run.error_occurred) {
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (!run.error_occurred && (run.run_type == Run::RT_Iteration || median)) {
                 times[run.run_name.function_name] = run.GetAdjustedCPUTime();
             }
         }
