@@ -10,7 +10,6 @@ std::vector<const char*> HeadlessOnlyOptions(const HackOptions& options)
     std::vector<const char*> names;
     if (options.framesGiven) names.push_back("-frames");
     if (options.sizeGiven) names.push_back("-size");
-    if (options.frameTimeNs) names.push_back("-frame-time");
     if (!options.dumpSpotsDir.empty()) names.push_back("-dump-spots");
     return names;
 }
@@ -23,7 +22,6 @@ void DropHeadlessOnlyOptions(HackOptions& options)
     options.sizeGiven = false;
     options.demoWidth = defaults.demoWidth;
     options.demoHeight = defaults.demoHeight;
-    options.frameTimeNs.reset();
     options.dumpSpotsDir.clear();
 }
 

@@ -29,7 +29,7 @@ bool IsSet(const char* variable);
 // unset). -window-id goes before -window, which goes before -root and $XSCREENSAVER_WINDOW.
 // False, with one line in error, for a mode that needs a display without DISPLAY set, a
 // $XSCREENSAVER_WINDOW that is no window id where it would be used, or options of a run without
-// a window (-frames, -size, -frame-time, -dump-spots) or of a window (-window, -window-id,
+// a window (-frames, -size, -dump-spots) or of a window (-window, -window-id,
 // -root, -geometry) given to the other kind. Under XScreenSaver such options are dropped
 // instead, with a note added to options.notes.
 bool ChooseRunMode(HackOptions& options, const char* screensaverWindow, const char* display,

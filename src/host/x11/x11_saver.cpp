@@ -27,6 +27,7 @@
 #include "render/scene.h"
 #include "settings/settings.h"
 #include "support/heap.h"
+#include "support/posix/counter_mode.h"
 #include "support/ranmar.h"
 #include "surface/height_field.h"
 #include "surface/posix/desktop_source.h"
@@ -457,6 +458,7 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     } else {
         SeedFromClock();
     }
+    if (options.frameTimeNs) UseFixedCounterStep(*options.frameTimeNs);
     LoadSettings();
     StoredSettings = Settings;
     SettingsLoaded = true;
