@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "host/window_service_table.h"
+#include "host/x11/drawing_choice.h"
 #include "host/x11/hack_options.h"
 #include "host/x11/run_mode.h"
 
@@ -28,6 +29,8 @@ struct X11HostState {
     bool cursorHidden = false;
     bool keyboardGrabbed = false;
     bool pointerGrabbed = false;
+
+    DrawingPath drawing = DrawingPath::OpenGl;  // who should draw (see ChooseDrawingPath)
 
     bool timerRunning = false;
     int64_t nextTickNs = 0;  // CLOCK_MONOTONIC

@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,7 @@
 #include "host/posix/headless_host.h"
 #include "host/saver_session.h"
 #include "host/window_services.h"
+#include "host/x11/connection_watch.h"
 #include "host/x11/drawing_choice.h"
 #include "host/x11/headless_run.h"
 #include "host/x11/x11_events.h"
@@ -28,8 +30,11 @@
 #include "settings/settings.h"
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
+#include "support/posix/loaded_libraries.h"
 #include "support/ranmar.h"
+#include "surface/falloff_table.h"
 #include "surface/height_field.h"
+#include "surface/normal_field.h"
 #include "surface/posix/desktop_source.h"
 #include "surface/x11/capture_x11.h"
 
@@ -45,7 +50,6 @@ int SignalPipe[2] = {-1, -1};
 SaverSettings StoredSettings;  // as loaded: the options' overrides are not written back
 bool SettingsLoaded = false;
 CloseAtoms WindowCloseAtoms;
-DrawingPath Drawing = DrawingPath::OpenGl;
 
 void OnTerminationSignal(int)
 {
@@ -90,13 +94,23 @@ int IgnoreXError(Display*, XErrorEvent*)
     return 0;
 }
 
-[[noreturn]] int LoseConnection(Display*)
+std::atomic<bool> Ending{false};
+
+// Nothing may touch the connection any more, OpenGL's included: store the settings, as a close
+// would first, and go. The main thread and the connection watch may both get here.
+[[noreturn]] void EndForLostConnection()
 {
-    // Nothing may touch the connection any more, OpenGL's included: store the settings, as a
-    // close would first, and go.
+    if (Ending.exchange(true)) {
+        for (;;) pause();  // the other one is ending the process
+    }
     PrintErrorLine("lost the connection to the X server");
     if (SettingsLoaded) SaveSettings(StoredSettings);
     _exit(ExitBadInput);
+}
+
+[[noreturn]] int LoseConnection(Display*)
+{
+    EndForLostConnection();
 }
 
 void SeedFromClock()
@@ -372,6 +386,9 @@ void RunEventLoop(Display* display, RunMode mode)
         }
         pollfd waits[2] = {{connection, POLLIN, 0}, {SignalPipe[0], POLLIN, 0}};
         ppoll(waits, 2, wait, nullptr);
+        // The OpenGL driver may be the first to meet a server that went away, and then Xlib
+        // never hears of it: the socket's hang-up says it for both.
+        if ((waits[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) EndForLostConnection();
         if ((waits[1].revents & POLLIN) != 0 && SignalArrived()) {
             X11Host.closeQueued = true;
             continue;
@@ -396,10 +413,15 @@ void ReleaseUnclosed()
     ReleaseHandle(SaverRenderSystem);
     FreeAllocation(HeightField);
     HeightField = nullptr;
+    FreeAllocation(NormalField);
+    NormalField = nullptr;
+    FreeAllocation(FalloffTable);
+    FalloffTable = nullptr;
 }
 
 void CloseDisplay(Display* display)
 {
+    StopConnectionWatch();
     if (X11Host.blankCursor != 0) XFreeCursor(display, X11Host.blankCursor);
     if (X11Host.ownWindow && !X11Host.windowGone) XDestroyWindow(display, X11Host.window);
     XSync(display, False);
@@ -428,6 +450,7 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     XSetErrorHandler(IgnoreXError);
     XSetIOErrorHandler(LoseConnection);
     fcntl(ConnectionNumber(display), F_SETFD, FD_CLOEXEC);
+    StartConnectionWatch(ConnectionNumber(display), EndForLostConnection);
 
     const int screen = DefaultScreen(display);
     const int32_t screenWidth = DisplayWidth(display, screen);
@@ -472,7 +495,8 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
 
     // The one place where the drawing path is chosen. The CPU back end takes over here where
     // OpenGL is a software rasteriser or missing; until it exists, OpenGL draws either way.
-    Drawing = ChooseDrawingPath(display);
+    X11Host.drawing = ChooseDrawingPath(display);
+    KeepLoadedLibraries();
 
     Host.mode = SaverMode::Saver;
     Host.previewFlag = plan.mode == RunMode::FullScreen ? 0 : 1;
@@ -487,11 +511,17 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     StartRendering(X11Host.window, Host.previewFlag);
     int status = ExitDone;
     if (SaverDevice == nullptr) {
-        // The renderer has said what failed; the window has ended.
+        // The renderer has said what failed, in its own words; the window has ended.
+        if (SaverRenderSystem == nullptr) {
+            PrintErrorLine("no OpenGL for X11 windows: the saver needs EGL with Mesa's X11 "
+                           "platform (package libegl-mesa0)");
+        }
         status = ExitFailed;
     } else {
         ParkCursor();
         RunEventLoop(display, plan.mode);
+        // Ended without the close: the device could not be made again at a new size.
+        if (Host.windowClosed == 0) status = ExitFailed;
     }
 
     ReleaseUnclosed();
