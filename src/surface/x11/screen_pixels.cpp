@@ -49,6 +49,15 @@ Channel MakeChannel(uint32_t mask)
     return channel;
 }
 
+// The byte of a 32-bit pixel in memory that a whole-byte mask selects, or -1.
+int MaskedByte(uint32_t mask, bool msbFirst)
+{
+    for (int k = 0; k < 4; ++k) {
+        if (mask == 0xFFu << (8 * k)) return msbFirst ? 3 - k : k;
+    }
+    return -1;
+}
+
 uint32_t ReadPixel(const uint8_t* p, uint32_t bytes, bool msbFirst)
 {
     uint32_t value = 0;
@@ -95,15 +104,34 @@ bool ScreenPixelsToSnapshot(const uint8_t* rows, int32_t width, int32_t height,
         return false;
     }
 
-    const Channel red = MakeChannel(layout.redMask);
-    const Channel green = MakeChannel(layout.greenMask);
-    const Channel blue = MakeChannel(layout.blueMask);
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
     const size_t stride = SnapshotStride(width);
     snapshot.pixels.assign(stride * h, 0);
     snapshot.width = width;
     snapshot.height = height;
+
+    // Nearly every screen: a byte a channel in 32-bit pixels, copied as bytes.
+    const bool msb = layout.mostSignificantFirst;
+    const int redByte = MaskedByte(layout.redMask, msb);
+    const int greenByte = MaskedByte(layout.greenMask, msb);
+    const int blueByte = MaskedByte(layout.blueMask, msb);
+    if (bytes == 4 && redByte >= 0 && greenByte >= 0 && blueByte >= 0) {
+        for (size_t y = 0; y < h; ++y) {
+            const uint8_t* in = rows + y * static_cast<size_t>(bytesPerLine);
+            uint8_t* out = snapshot.pixels.data() + (h - 1 - y) * stride;
+            for (size_t x = 0; x < w; ++x, in += 4, out += 3) {
+                out[0] = in[blueByte];
+                out[1] = in[greenByte];
+                out[2] = in[redByte];
+            }
+        }
+        return true;
+    }
+
+    const Channel red = MakeChannel(layout.redMask);
+    const Channel green = MakeChannel(layout.greenMask);
+    const Channel blue = MakeChannel(layout.blueMask);
     for (size_t y = 0; y < h; ++y) {
         const uint8_t* in = rows + y * static_cast<size_t>(bytesPerLine);
         // The image's top row becomes the snapshot's last.
