@@ -48,7 +48,7 @@ constexpr int64_t ResizeSettleNs = 100000000;
 
 int SignalPipe[2] = {-1, -1};
 SaverSettings StoredSettings;  // as loaded: the options' overrides are not written back
-bool SettingsLoaded = false;
+std::atomic<bool> SettingsLoaded{false};  // read by the connection watch too
 CloseAtoms WindowCloseAtoms;
 
 void OnTerminationSignal(int)
@@ -442,9 +442,9 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     Display* display = XOpenDisplay(nullptr);
     if (display == nullptr) {
         const char* name = XDisplayName(nullptr);
-        PrintErrorLine(("cannot open the display '" + std::string(name != nullptr ? name : "") +
-                        "'")
-                           .c_str());
+        const std::string line =
+            "cannot open the display '" + std::string(name != nullptr ? name : "") + "'";
+        PrintErrorLine(line.c_str());
         return ExitBadInput;
     }
     XSetErrorHandler(IgnoreXError);
