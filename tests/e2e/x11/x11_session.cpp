@@ -199,9 +199,13 @@ bool SaverProcess::Start(const VirtualScreen& screen, const TempFolder& home,
                          const std::vector<std::string>& args,
                          const std::vector<std::string>& environment)
 {
-    std::vector<std::string> added = {"DISPLAY=" + screen.Name(), "HOME=" + home.Path(),
-                                      "XDG_CONFIG_HOME=" + (home / "config"),
-                                      "XDG_CACHE_HOME=" + (home / "cache")};
+    const char* leakOptions = std::getenv("LSAN_OPTIONS");
+    std::vector<std::string> added = {
+        "DISPLAY=" + screen.Name(), "HOME=" + home.Path(),
+        "XDG_CONFIG_HOME=" + (home / "config"), "XDG_CACHE_HOME=" + (home / "cache"),
+        std::string("LSAN_OPTIONS=suppressions=") + TAVREL_LEAK_SUPPRESSIONS +
+            (leakOptions != nullptr && leakOptions[0] != '\0' ? ":" + std::string(leakOptions)
+                                                              : "")};
     added.insert(added.end(), environment.begin(), environment.end());
     std::vector<std::string> env = Environment(added);
     std::vector<std::string> argStrings = {TAVREL_PROGRAM};
