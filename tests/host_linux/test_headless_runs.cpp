@@ -68,16 +68,18 @@ protected:
     std::string SettingsFile() const { return root / "config/tavrel/settings.reg"; }
 
     // Runs the program with the given arguments; XDG_CONFIG_HOME and XDG_CACHE_HOME point into
-    // this test's folder, `extra` adds NAME=VALUE entries to the environment.
+    // this test's folder, there is no display, `extra` adds NAME=VALUE entries to the
+    // environment.
     RunResult Run(const std::vector<std::string>& args,
                   const std::vector<std::string>& extra = {}) const
     {
         std::vector<std::string> env;
         for (char** e = environ; *e != nullptr; ++e) {
             const std::string entry = *e;
-            if (entry.rfind("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind("XDG_CACHE_HOME=", 0) != 0) {
-                env.push_back(entry);
-            }
+            const bool ours =
+                entry.rfind("XDG_CONFIG_HOME=", 0) == 0 || entry.rfind("XDG_CACHE_HOME=", 0) == 0 ||
+                entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("XSCREENSAVER_WINDOW=", 0) == 0;
+            if (!ours) env.push_back(entry);
         }
         env.push_back("XDG_CONFIG_HOME=" + (root / "config"));
         env.push_back("XDG_CACHE_HOME=" + (root / "cache"));

@@ -1,7 +1,5 @@
 #include "host/headless/headless_run.h"
 
-#include <dlfcn.h>
-#include <link.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +21,7 @@
 #include "settings/settings.h"
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
+#include "support/posix/loaded_libraries.h"
 #include "support/ranmar.h"
 #include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
@@ -122,22 +121,6 @@ bool DumpSpotTextures(const std::string& folder, std::string& reason)
     return true;
 }
 
-int PinLibrary(dl_phdr_info* info, size_t, void*)
-{
-    if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
-        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-    return 0;
-}
-
-// The OpenGL driver is unloaded when the render system ends its display, and whatever the
-// driver still held then would show up as leaks of an unknown module under the leak checker,
-// hiding real ones. The process ends right after, so the libraries may as well stay.
-void KeepDriverLoaded()
-{
-    dl_iterate_phdr(PinLibrary, nullptr);
-}
-
 // What the renderer would free at close, for a run that never got a device.
 void ReleaseStartUpResources()
 {
@@ -217,7 +200,7 @@ int RunHeadless(const HackOptions& options)
         ReleaseStartUpResources();
         return ExitFailed;
     }
-    KeepDriverLoaded();
+    KeepLoadedLibraries();
     SetupScene();
 
     std::vector<uint8_t> pixels(static_cast<size_t>(DesktopWidth) *

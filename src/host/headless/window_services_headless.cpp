@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "host/headless/headless_host.h"
-#include "host/window_services.h"
+#include "host/window_service_table.h"
 
 HeadlessHostState HeadlessHost;
 
@@ -11,6 +11,8 @@ void PrintErrorLine(const char* text)
     std::fprintf(stderr, "tavrel: Error: %s\n", text);
     std::fflush(stderr);
 }
+
+namespace {
 
 void GetWindowClientSize(NativeWindow, int32_t& width, int32_t& height)
 {
@@ -40,3 +42,19 @@ void PostQuit(int32_t)
 }
 
 void ShowWindowRestoredThenMaximized(NativeWindow) {}
+
+// The saver session never runs headless; its window calls have nothing to do.
+void StartFrameTimer(NativeWindow) {}
+
+void PostCloseMessage(NativeWindow)
+{
+    HeadlessHost.endRequested = true;
+}
+
+}  // namespace
+
+const WindowServiceTable HeadlessWindowServices = {
+    GetWindowClientSize, ShowErrorMessage, SendDestroyMessage,
+    PostDestroyMessage,  PostQuit,         ShowWindowRestoredThenMaximized,
+    StartFrameTimer,     PostCloseMessage,
+};

@@ -1,5 +1,7 @@
-// The Linux program. For now it renders without a window: with -render into the files named,
-// otherwise a short sequence into the user's cache folder.
+// The Linux program: the saver on X11 in each of XScreenSaver's ways of running a hack, or
+// rendered without a window (with -render into the files named; without a display a short
+// sequence into the user's cache folder). The mode, and with it the window services, is
+// chosen here at run time.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -7,6 +9,8 @@
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
 #include "host/x11/hack_options.h"
+#include "host/x11/run_mode.h"
+#include "host/x11/x11_host.h"
 
 namespace {
 
@@ -22,7 +26,7 @@ std::string CacheFolder()
     return "tavrel-cache";
 }
 
-// Until the saver has its window: a sequence at the timer's pace, rendered headless.
+// Without a display to show the saver on: a sequence at the timer's pace, rendered headless.
 int RunDefaultSequence(HackOptions options)
 {
     const std::string folder = CacheFolder() + "/frames";
@@ -34,8 +38,8 @@ int RunDefaultSequence(HackOptions options)
     options.renderPath = folder + "/frame-%04d.png";
     if (!options.framesGiven) options.frames = DefaultSequenceFrames;
     if (!options.frameTimeNs) options.frameTimeNs = DefaultSequenceFrameTime;
-    std::printf("tavrel: there is no window mode yet; rendering %u frames headless into %s\n",
-                options.frames, folder.c_str());
+    std::printf("tavrel: no display; rendering %u frames headless into %s\n", options.frames,
+                folder.c_str());
     std::fflush(stdout);
     const int status = RunHeadless(options);
     if (status == ExitDone) {
@@ -49,9 +53,11 @@ int RunDefaultSequence(HackOptions options)
 
 int main(int argc, char** argv)
 {
+    const char* screensaverWindow = std::getenv("XSCREENSAVER_WINDOW");
     HackOptions options;
     std::string error;
-    if (!ParseHackOptions(argc, argv, options, error)) {
+    // Run by XScreenSaver, a mistake in the options must not leave its screen blank.
+    if (!ParseHackOptions(argc, argv, options, error, IsSet(screensaverWindow))) {
         std::fprintf(stderr, "tavrel: %s (tavrel -help lists the options)\n", error.c_str());
         return ExitBadInput;
     }
@@ -59,6 +65,18 @@ int main(int argc, char** argv)
         std::fputs(HackUsage(), stdout);
         return ExitDone;
     }
-    if (options.renderPath.empty()) return RunDefaultSequence(options);
-    return RunHeadless(options);
+    RunPlan plan;
+    if (!ChooseRunMode(options, screensaverWindow, std::getenv("DISPLAY"), plan, error)) {
+        std::fprintf(stderr, "tavrel: %s (tavrel -help lists the options)\n", error.c_str());
+        return ExitBadInput;
+    }
+    if (!options.notes.empty()) {
+        std::fprintf(stderr, "tavrel: %s\n", options.notes.c_str());
+        std::fflush(stderr);
+    }
+    switch (plan.mode) {
+    case RunMode::Headless: return RunHeadless(options);
+    case RunMode::DefaultSequence: return RunDefaultSequence(options);
+    default: return RunX11Saver(options, plan);
+    }
 }

@@ -10,56 +10,119 @@
 
 namespace {
 
-// A whole argument of decimal digits, nothing else, within [low, high].
-bool ParseNumber(std::string_view text, uint32_t low, uint32_t high, uint32_t& value)
+// How a value read: in range, a number outside the range (then replaced by the nearest end),
+// or not what the option takes at all.
+enum class ValueRead { Ok, OutOfRange, Bad };
+
+ValueRead Worse(ValueRead a, ValueRead b)
 {
-    if (text.empty() || text.front() < '0' || text.front() > '9') return false;
+    return static_cast<int>(a) > static_cast<int>(b) ? a : b;
+}
+
+// A whole argument of decimal digits, nothing else, within [low, high]. A number out of range
+// (a leading minus, or too large for 32 bits, included) gives the nearest end.
+ValueRead ParseNumber(std::string_view text, uint32_t low, uint32_t high, uint32_t& value)
+{
+    const bool negative = text.size() > 1 && text.front() == '-';
+    const std::string_view digits = negative ? text.substr(1) : text;
+    if (digits.empty() || digits.front() < '0' || digits.front() > '9') return ValueRead::Bad;
     uint32_t parsed = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (error != std::errc{} || end != text.data() + text.size()) return false;
-    if (parsed < low || parsed > high) return false;
-    value = parsed;
-    return true;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), parsed);
+    if (end != digits.data() + digits.size()) return ValueRead::Bad;
+    if (error == std::errc::result_out_of_range) {
+        value = negative ? low : high;
+        return ValueRead::OutOfRange;
+    }
+    if (error != std::errc{}) return ValueRead::Bad;
+    if (negative && parsed != 0) {
+        value = low;
+        return ValueRead::OutOfRange;
+    }
+    value = parsed < low ? low : parsed > high ? high : parsed;
+    return (parsed < low || parsed > high) ? ValueRead::OutOfRange : ValueRead::Ok;
 }
 
 // "A<sep>B" with both parts numbers in their ranges.
-bool ParsePair(std::string_view text, char separator, uint32_t lowA, uint32_t highA, uint32_t lowB,
-               uint32_t highB, uint32_t& a, uint32_t& b)
+ValueRead ParsePair(std::string_view text, char separator, uint32_t lowA, uint32_t highA,
+                    uint32_t lowB, uint32_t highB, uint32_t& a, uint32_t& b)
 {
     const size_t at = text.find(separator);
-    if (at == std::string_view::npos) return false;
-    return ParseNumber(text.substr(0, at), lowA, highA, a) &&
-           ParseNumber(text.substr(at + 1), lowB, highB, b);
+    if (at == std::string_view::npos) return ValueRead::Bad;
+    return Worse(ParseNumber(text.substr(0, at), lowA, highA, a),
+                 ParseNumber(text.substr(at + 1), lowB, highB, b));
 }
 
 // Seconds as a decimal number (no sign, no exponent), rounded to whole nanoseconds.
-bool ParseSeconds(std::string_view text, int64_t& nanoseconds)
+ValueRead ParseSeconds(std::string_view text, int64_t& nanoseconds)
 {
-    if (text.empty() || (text.front() != '.' && (text.front() < '0' || text.front() > '9'))) {
-        return false;
+    const bool negative = text.size() > 1 && text.front() == '-';
+    const std::string_view number = negative ? text.substr(1) : text;
+    if (number.empty() ||
+        (number.front() != '.' && (number.front() < '0' || number.front() > '9'))) {
+        return ValueRead::Bad;
     }
     double seconds = 0.0;
-    const auto [end, error] =
-        std::from_chars(text.data(), text.data() + text.size(), seconds, std::chars_format::fixed);
-    if (error != std::errc{} || end != text.data() + text.size()) return false;
-    if (!std::isfinite(seconds) || seconds < 0.0 || seconds > MaxFrameTimeSeconds) return false;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), seconds,
+                                              std::chars_format::fixed);
+    if (error != std::errc{} || end != number.data() + number.size() || !std::isfinite(seconds)) {
+        return ValueRead::Bad;
+    }
+    if (negative && seconds > 0.0) {
+        nanoseconds = 0;
+        return ValueRead::OutOfRange;
+    }
+    if (seconds > MaxFrameTimeSeconds) {
+        nanoseconds = int64_t{MaxFrameTimeSeconds} * 1000000000;
+        return ValueRead::OutOfRange;
+    }
     nanoseconds = std::llrint(seconds * 1e9);
-    return true;
+    return ValueRead::Ok;
 }
 
 // The names of LightColorTable's entries 0 to 6, then the random choice.
 constexpr const char* ColorNames[] = {"white",  "red",    "green", "blue",
                                       "yellow", "purple", "cyan",  "random"};
 
-bool ParseColor(std::string_view text, uint32_t& index)
+ValueRead ParseColor(std::string_view text, uint32_t& index)
 {
     for (uint32_t i = 0; i < 8; ++i) {
         if (EqualIgnoringCase(text, ColorNames[i])) {
             index = i;
-            return true;
+            return ValueRead::Ok;
         }
     }
-    return false;
+    return ValueRead::Bad;
+}
+
+// An offset of -geometry: a sign, then decimal digits.
+bool ParseOffset(std::string_view text, int32_t& offset, bool& negative)
+{
+    if (text.size() < 2 || (text.front() != '+' && text.front() != '-')) return false;
+    negative = text.front() == '-';
+    uint32_t value = 0;
+    if (ParseNumber(text.substr(1), 0, 32767, value) != ValueRead::Ok) return false;
+    offset = static_cast<int32_t>(value);
+    return true;
+}
+
+// WxH, then optionally two offsets.
+ValueRead ParseGeometry(std::string_view text, WindowGeometry& geometry)
+{
+    geometry = WindowGeometry{};
+    const size_t sign = text.find_first_of("+-");
+    const auto side = static_cast<uint32_t>(MaxDesktopSide);
+    const ValueRead size =
+        ParsePair(text.substr(0, sign), 'x', 1, side, 1, side, geometry.width, geometry.height);
+    if (size == ValueRead::Bad || sign == std::string_view::npos) return size;
+    const std::string_view offsets = text.substr(sign);
+    const size_t second = offsets.find_first_of("+-", 1);
+    if (second == std::string_view::npos ||
+        !ParseOffset(offsets.substr(0, second), geometry.x, geometry.fromRight) ||
+        !ParseOffset(offsets.substr(second), geometry.y, geometry.fromBottom)) {
+        return ValueRead::Bad;
+    }
+    geometry.placed = true;
+    return size;
 }
 
 // The length of the frame-number placeholder that starts at `at`, or 0 when none does.
@@ -76,11 +139,40 @@ size_t PlaceholderLength(const std::string& pattern, size_t at, int& width)
     return (i < pattern.size() && pattern[i] == 'd') ? i + 1 - at : 0;
 }
 
+// What the parse does with one option after reading its value.
+enum class Step { Use, Skip, Stop };
+
 }  // namespace
 
-bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, std::string& error)
+bool ParseWindowId(std::string_view text, uint32_t& id)
+{
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const std::string_view digits = hex ? text.substr(2) : text;
+    if (digits.empty()) return false;
+    uint32_t parsed = 0;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), parsed, hex ? 16 : 10);
+    if (error != std::errc{} || end != digits.data() + digits.size() || parsed == 0) return false;
+    id = parsed;
+    return true;
+}
+
+bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, std::string& error,
+                      bool clampValues)
 {
     options = HackOptions{};
+    const auto note = [&](const std::string& text) {
+        options.notes += (options.notes.empty() ? "" : "; ") + text;
+    };
+    // A mistake: the end of the parse, or with clampValues a note and on to the next argument.
+    const auto mistake = [&](const std::string& text, const std::string& ignored) {
+        if (!clampValues) {
+            error = text;
+            return Step::Stop;
+        }
+        note("ignored " + ignored);
+        return Step::Skip;
+    };
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         std::string_view name;
@@ -89,8 +181,9 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
             name = arg.substr(1);
         } else {
-            error = "unexpected argument '" + std::string(arg) + "'";
-            return false;
+            const std::string text = "'" + std::string(arg) + "'";
+            if (mistake("unexpected argument " + text, text) == Step::Stop) return false;
+            continue;
         }
 
         // Switches without a value.
@@ -106,76 +199,122 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
             options.showFps = name == "fps" ? 1u : 0u;
             continue;
         }
+        if (name == "root" || name == "window") {
+            (name == "root" ? options.root : options.window) = true;
+            continue;
+        }
 
         const bool known = name == "render" || name == "frames" || name == "image" ||
                            name == "size" || name == "seed" || name == "frame-time" ||
                            name == "dump-spots" || name == "lights" || name == "color" ||
-                           name == "speed";
+                           name == "speed" || name == "window-id" || name == "geometry";
         if (!known) {
-            error = "unknown option '" + std::string(arg) + "'";
-            return false;
+            const std::string text = "'" + std::string(arg) + "'";
+            if (mistake("unknown option " + text, text) == Step::Stop) return false;
+            continue;
         }
         if (i + 1 >= argc) {
-            error = "option '" + std::string(arg) + "' needs a value";
-            return false;
+            const std::string text = "'" + std::string(arg) + "'";
+            if (mistake("option " + text + " needs a value", text) == Step::Stop) return false;
+            continue;
         }
         const std::string_view value = argv[++i];
-        const auto bad = [&](const char* expected) {
-            error =
+        const std::string given = std::string(arg) + " '" + std::string(value) + "'";
+        // Judges a value read against its range; `taken` is the value used instead of one
+        // out of range, so it must be worked out after the read.
+        const auto judge = [&](ValueRead read, const char* expected, const std::string& taken) {
+            if (read == ValueRead::Ok) return Step::Use;
+            const std::string text =
                 "bad value '" + std::string(value) + "' for " + std::string(arg) + ": " + expected;
-            return false;
+            if (read == ValueRead::OutOfRange && clampValues) {
+                note(std::string(arg) + " " + taken + " instead of '" + std::string(value) + "' (" +
+                     expected + ")");
+                return Step::Use;
+            }
+            return mistake(text, given);
         };
 
         uint32_t a = 0;
         uint32_t b = 0;
+        Step step = Step::Use;
         if (name == "render") {
-            if (value.empty()) return bad("expected a file name");
-            options.renderPath = value;
+            step =
+                judge(value.empty() ? ValueRead::Bad : ValueRead::Ok, "expected a file name", "");
+            if (step == Step::Use) options.renderPath = value;
         } else if (name == "frames") {
-            if (!ParseNumber(value, 1, MaxFrames, a)) return bad("expected 1 to 100000");
-            options.frames = a;
-            options.framesGiven = true;
+            const ValueRead read = ParseNumber(value, 1, MaxFrames, a);
+            step = judge(read, "expected 1 to 100000", std::to_string(a));
+            if (step == Step::Use) {
+                options.frames = a;
+                options.framesGiven = true;
+            }
         } else if (name == "image") {
-            if (value.empty()) return bad("expected a file name");
-            options.imagePath = value;
+            step =
+                judge(value.empty() ? ValueRead::Bad : ValueRead::Ok, "expected a file name", "");
+            if (step == Step::Use) options.imagePath = value;
         } else if (name == "size") {
             const auto side = static_cast<uint32_t>(MaxDesktopSide);
-            if (!ParsePair(value, 'x', 1, side, 1, side, a, b)) {
-                return bad("expected WIDTHxHEIGHT, each 1 to 8192");
+            const ValueRead read = ParsePair(value, 'x', 1, side, 1, side, a, b);
+            step = judge(read, "expected WIDTHxHEIGHT, each 1 to 8192",
+                         std::to_string(a) + "x" + std::to_string(b));
+            if (step == Step::Use) {
+                options.demoWidth = static_cast<int32_t>(a);
+                options.demoHeight = static_cast<int32_t>(b);
+                options.sizeGiven = true;
             }
-            options.demoWidth = static_cast<int32_t>(a);
-            options.demoHeight = static_cast<int32_t>(b);
-            options.sizeGiven = true;
         } else if (name == "seed") {
             // The generator's own ranges; larger seeds would be cut to these anyway.
-            if (!ParsePair(value, ',', 0, 31328, 0, 30081, a, b)) {
-                return bad("expected IJ,KL with IJ 0 to 31328 and KL 0 to 30081");
+            const ValueRead read = ParsePair(value, ',', 0, 31328, 0, 30081, a, b);
+            step = judge(read, "expected IJ,KL with IJ 0 to 31328 and KL 0 to 30081",
+                         std::to_string(a) + "," + std::to_string(b));
+            if (step == Step::Use) {
+                options.seedIJ = a;
+                options.seedKL = b;
             }
-            options.seedIJ = a;
-            options.seedKL = b;
         } else if (name == "frame-time") {
             int64_t ns = 0;
-            if (!ParseSeconds(value, ns)) return bad("expected seconds from 0 to 60");
-            options.frameTimeNs = ns;
+            const ValueRead read = ParseSeconds(value, ns);
+            step = judge(read, "expected seconds from 0 to 60", std::to_string(ns / 1000000000));
+            if (step == Step::Use) options.frameTimeNs = ns;
         } else if (name == "dump-spots") {
-            if (value.empty()) return bad("expected a folder");
-            options.dumpSpotsDir = value;
+            step = judge(value.empty() ? ValueRead::Bad : ValueRead::Ok, "expected a folder", "");
+            if (step == Step::Use) options.dumpSpotsDir = value;
         } else if (name == "lights") {
-            if (!ParseNumber(value, 1, 5, a)) return bad("expected 1 to 5");
-            options.numLights = a - 1;
+            const ValueRead read = ParseNumber(value, 1, 5, a);
+            step = judge(read, "expected 1 to 5", std::to_string(a));
+            if (step == Step::Use) options.numLights = a - 1;
         } else if (name == "color") {
-            if (!ParseColor(value, a)) {
-                return bad("expected white, red, green, blue, yellow, purple, cyan or random");
-            }
-            options.colorLight = a;
+            step = judge(ParseColor(value, a),
+                         "expected white, red, green, blue, yellow, purple, cyan or random", "");
+            if (step == Step::Use) options.colorLight = a;
         } else if (name == "speed") {
-            if (!ParseNumber(value, 0, 100, a)) return bad("expected 0 to 100");
-            options.lightSpeed = a;
+            const ValueRead read = ParseNumber(value, 0, 100, a);
+            step = judge(read, "expected 0 to 100", std::to_string(a));
+            if (step == Step::Use) options.lightSpeed = a;
+        } else if (name == "window-id") {
+            step = judge(ParseWindowId(value, a) ? ValueRead::Ok : ValueRead::Bad,
+                         "expected a window id, decimal or 0x hexadecimal", "");
+            if (step == Step::Use) options.windowId = a;
+        } else if (name == "geometry") {
+            WindowGeometry geometry;
+            const ValueRead read = ParseGeometry(value, geometry);
+            step = judge(read, "expected WIDTHxHEIGHT, each 1 to 8192, and optionally +X+Y",
+                         std::to_string(geometry.width) + "x" + std::to_string(geometry.height));
+            if (step == Step::Use) options.geometry = geometry;
         }
+        if (step == Step::Stop) return false;
     }
     if (!options.imagePath.empty() && options.sizeGiven) {
-        error = "-size and -image do not go together: the picture's size is the screen size";
-        return false;
+        const char* text =
+            "-size and -image do not go together: the picture's size is the screen size";
+        if (!clampValues) {
+            error = text;
+            return false;
+        }
+        note("ignored -size: the picture's size is the screen size");
+        options.sizeGiven = false;
+        options.demoWidth = HackOptions{}.demoWidth;
+        options.demoHeight = HackOptions{}.demoHeight;
     }
     return true;
 }
@@ -192,22 +331,34 @@ void ApplySettingOverrides(const HackOptions& options, SaverSettings& settings)
 const char* HackUsage()
 {
     return "Usage: tavrel [options]\n"
-           "Renders the saver without a window into PNG files. Options may be written with\n"
-           "one dash or two (-render, --render); each value is the next argument.\n"
+           "The saver on X11, or rendered without a window into PNG files. Options may be\n"
+           "written with one dash or two (-window, --window); each value is the next argument.\n"
            "\n"
-           "  -render FILE.png   write the last frame to FILE.png; with %d (or %04d) in the\n"
-           "                     name, every frame, numbered from 0\n"
-           "  -frames N          render N ticks, 1 to 100000 (default 1)\n"
-           "  -image FILE        the desktop picture (PNG, JPEG, BMP or GIF); its size is the\n"
-           "                     screen size\n"
-           "  -size WxH          size of the built-in demo desktop used without -image\n"
-           "                     (default 1280x800)\n"
+           "Where it draws:\n"
+           "  (none)             with a display: the full-screen saver, ended by a key, a\n"
+           "                     click, moving the pointer or another program taking the\n"
+           "                     keyboard; without one: see -render below\n"
+           "  -window            in a window of its own, the screen's size unless -geometry\n"
+           "                     says otherwise; a key or the close button ends it\n"
+           "  -geometry WxH[+X+Y]  that window's size and place\n"
+           "  -window-id ID      in an existing window (decimal or 0x hexadecimal), as\n"
+           "                     XScreenSaver's previews run it\n"
+           "  -root              in the window named by $XSCREENSAVER_WINDOW, else on the\n"
+           "                     root window; so does $XSCREENSAVER_WINDOW alone\n"
+           "                     In these three modes input does not end it: it runs until\n"
+           "                     SIGTERM or SIGINT, or until the window is destroyed.\n"
+           "  -render FILE.png   no window: write the last frame to FILE.png; with %d (or\n"
+           "                     %04d) in the name, every frame, numbered from 0\n"
+           "\n"
+           "The desktop it lights is the screen, grabbed before its window shows; under\n"
+           "XScreenSaver, the picture that xscreensaver-getimage gives; without either, a\n"
+           "built-in demo desktop.\n"
+           "  -image FILE        the desktop picture instead (PNG, JPEG, BMP or GIF)\n"
            "  -seed IJ,KL        seeds of the random generator (0..31328, 0..30081) instead\n"
            "                     of the clock\n"
            "  -frame-time S      every tick lasts S seconds (0 to 60) instead of the measured\n"
-           "                     time; the overlay clock then starts at 2000-01-01 12:00 UTC\n"
-           "  -dump-spots DIR    after the last tick, write each light spot's texture as\n"
-           "                     DIR/spot0.png ... (RGBA, 256 x 256)\n"
+           "                     time, for pictures that come out the same every run; the\n"
+           "                     overlay clock then starts at 2000-01-01 12:00 UTC\n"
            "\n"
            "For this run only (the stored settings stay as they are):\n"
            "  -lights N          1 to 5 light spots\n"
@@ -216,12 +367,23 @@ const char* HackUsage()
            "  -time, -no-time    show or hide the clock and the date\n"
            "  -fps, -no-fps      show or hide the frame rate\n"
            "\n"
+           "Runs without a window only:\n"
+           "  -frames N          render N ticks, 1 to 100000 (default 1)\n"
+           "  -size WxH          size of the demo desktop used without -image (default\n"
+           "                     1280x800); the picture's size is the screen size\n"
+           "  -dump-spots DIR    after the last tick, write each light spot's texture as\n"
+           "                     DIR/spot0.png ... (RGBA, 256 x 256)\n"
+           "\n"
            "  -help              this text\n"
            "\n"
-           "Without -render there is no window to show the saver in yet: it renders 72 frames\n"
-           "(2 seconds of the saver) into $XDG_CACHE_HOME/tavrel/frames (~/.cache/tavrel/frames)\n"
-           "and says so. Exit status: 0 done, 1 rendering or writing failed, 2 bad options or\n"
-           "a picture that cannot be used.\n";
+           "Without a display and without -render it renders 72 frames (2 seconds of the\n"
+           "saver) into $XDG_CACHE_HOME/tavrel/frames (~/.cache/tavrel/frames) and says so.\n"
+           "\n"
+           "Exit status: 0 done (a saver ended by its rules, a signal or its window going\n"
+           "away), 1 rendering or writing failed, 2 bad options, a picture that cannot be\n"
+           "used, no display or window to draw in, or the display was lost. Run by\n"
+           "XScreenSaver ($XSCREENSAVER_WINDOW set), a value out of range is taken as the\n"
+           "nearest one in range and other mistakes are left out, with one line about it.\n";
 }
 
 bool HasFrameNumber(const std::string& pattern)

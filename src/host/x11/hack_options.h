@@ -5,8 +5,20 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "settings/settings.h"
+
+// -geometry WxH, optionally placed at +X+Y (or -X-Y from the right and bottom edges).
+struct WindowGeometry {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    bool placed = false;
+    int32_t x = 0;
+    int32_t y = 0;
+    bool fromRight = false;
+    bool fromBottom = false;
+};
 
 struct HackOptions {
     bool help = false;
@@ -29,6 +41,15 @@ struct HackOptions {
     std::optional<uint32_t> lightSpeed;  // -speed
     std::optional<uint32_t> showTime;    // -time / -no-time: bTime
     std::optional<uint32_t> showFps;     // -fps / -no-fps: bFps
+
+    // Where to draw, as XScreenSaver's hacks are told.
+    bool root = false;                 // -root: XSCREENSAVER_WINDOW when set, else the root window
+    bool window = false;               // -window: a top-level window of our own
+    std::optional<uint32_t> windowId;  // -window-id: someone else's window
+    std::optional<WindowGeometry> geometry;  // -geometry, for -window
+
+    // ParseHackOptions with clamping: what was taken differently or ignored, as one line.
+    std::string notes;
 };
 
 inline constexpr uint32_t MaxFrames = 100000;
@@ -36,7 +57,15 @@ inline constexpr int32_t MaxFrameTimeSeconds = 60;
 
 // Reads argv[1 .. argc-1]. False on an unknown option, a missing or bad value: then error holds
 // one line that names the option.
-bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, std::string& error);
+//
+// With clampValues (XScreenSaver runs the program: a blank screen helps nobody) it never fails:
+// a number out of range becomes the nearest value in range, anything else that is wrong is
+// left out, and options.notes says what was done.
+bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, std::string& error,
+                      bool clampValues = false);
+
+// An X11 window id as XScreenSaver passes it: decimal, or hexadecimal after 0x; not 0.
+bool ParseWindowId(std::string_view text, uint32_t& id);
 
 // Writes the overrides the options carry into settings; the other fields stay.
 void ApplySettingOverrides(const HackOptions& options, SaverSettings& settings);

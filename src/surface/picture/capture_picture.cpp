@@ -157,6 +157,14 @@ bool CaptureDesktop()
 {
     FailureReason.clear();
     DesktopSnapshot snapshot;
+    if (CaptureSource.kind == DesktopSourceKind::Snapshot) {
+        const DesktopSnapshot* taken = CaptureSource.snapshot;
+        if (taken == nullptr || taken->width <= 0 || taken->height <= 0) {
+            FailureReason = "no screen snapshot was taken";
+            return false;
+        }
+        return InstallSnapshot(*taken);
+    }
     if (CaptureSource.kind == DesktopSourceKind::PictureFile) {
         if (!LoadDesktopPicture(CaptureSource.picturePath.c_str(), snapshot, FailureReason)) {
             return false;

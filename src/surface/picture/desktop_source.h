@@ -1,6 +1,6 @@
 // Where CaptureDesktop takes the screen from on Linux. Headless runs have no screen to grab:
 // a picture file or the built-in demo desktop stands in for it, and its size is the screen
-// size. The X11 screen grab joins these sources with the windowed saver.
+// size. The X11 host grabs the screen itself and hands the snapshot over.
 #pragma once
 
 #include <cstddef>
@@ -8,13 +8,16 @@
 #include <string>
 #include <vector>
 
-enum class DesktopSourceKind : uint32_t { DemoDesktop, PictureFile };
+enum class DesktopSourceKind : uint32_t { DemoDesktop, PictureFile, Snapshot };
+
+struct DesktopSnapshot;
 
 struct DesktopSource {
     DesktopSourceKind kind = DesktopSourceKind::DemoDesktop;
     std::string picturePath;   // PictureFile
     int32_t demoWidth = 1280;  // DemoDesktop
     int32_t demoHeight = 800;
+    const DesktopSnapshot* snapshot = nullptr;  // Snapshot: taken by the host, kept by it
 };
 
 // Set before CaptureDesktop runs.

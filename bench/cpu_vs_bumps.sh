@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The saver's processor time beside XScreenSaver's bumps hack, in one run on a private Xvfb of
+# 1920x1080: each in a window of the screen's size, five lights for the saver, measured after a
+# settling time from /proc (user and system time of the program and of the X server, which does
+# the presenting). Prints milliseconds of processor time per second of running, and the time
+# from the saver's start to its first frame. Screenshots of both go to the output folder: bumps
+# shows "Loading..." when its picture helper failed, and its figure then means nothing.
+#
+#   bench/cpu_vs_bumps.sh [SECONDS]        (default 10; needs the `linux` preset built)
+#
+# LP_NUM_THREADS=1 makes Mesa's software rasteriser single-threaded, for the saver's figure
+# without the rasteriser's thread overhead.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+seconds="${1:-10}"
+settle=3
+width=1920
+height=1080
+tavrel="$root/build/linux/src/host/x11/tavrel"
+first_frame="$root/build/linux/bench/x11_first_frame"
+bumps=/usr/libexec/xscreensaver/bumps
+
+for needed in "$tavrel" "$first_frame"; do
+    [ -x "$needed" ] || { echo "cpu_vs_bumps: build the linux preset first ($needed)" >&2; exit 2; }
+done
+[ -x "$bumps" ] || { echo "cpu_vs_bumps: no $bumps (package xscreensaver-data-extra)" >&2; exit 2; }
+command -v Xvfb >/dev/null || { echo "cpu_vs_bumps: no Xvfb (package xvfb)" >&2; exit 2; }
+
+out="$(mktemp -d "${TMPDIR:-/tmp}/cpu-vs-bumps-XXXXXX")"
+server=""
+program=""
+cleanup() {
+    [ -n "$program" ] && kill "$program" 2>/dev/null && wait "$program" 2>/dev/null
+    [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+    true
+}
+trap cleanup EXIT
+
+mkfifo "$out/display"
+Xvfb -displayfd 3 -screen 0 "${width}x${height}x24" -nolisten tcp -noreset \
+    3>"$out/display" >"$out/xvfb.log" 2>&1 &
+server=$!
+read -r -t 30 number <"$out/display" || { echo "cpu_vs_bumps: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$number"
+# Settings, caches and XScreenSaver's own files stay in the output folder.
+export HOME="$out/home" XDG_CONFIG_HOME="$out/home/.config" XDG_CACHE_HOME="$out/home/.cache"
+mkdir -p "$HOME"
+printf 'grabDesktopImages: True\ngrabVideoFrames: False\nchooseRandomImages: False\n' \
+    >"$HOME/.xscreensaver"
+export PATH="/usr/libexec/xscreensaver:$PATH"
+
+# A desktop with edges to emboss, of the screen's size.
+convert -size "${width}x${height}" tile:logo: "$out/desktop.png"
+# It sets the picture, and exits with status 1 all the same.
+display -window root "$out/desktop.png" || true
+
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+hz=$(getconf CLK_TCK)
+
+# Milliseconds of processor time per second, of the program and of the server, over $seconds.
+measure() {
+    local name=$1
+    shift
+    "$@" >"$out/$name.out" 2>"$out/$name.err" &
+    program=$!
+    sleep "$settle"
+    if ! kill -0 "$program" 2>/dev/null; then
+        echo "cpu_vs_bumps: $name ended early:" >&2
+        cat "$out/$name.err" >&2
+        exit 1
+    fi
+    local p0 s0 p1 s1
+    p0=$(ticks "$program")
+    s0=$(ticks "$server")
+    sleep "$seconds"
+    p1=$(ticks "$program")
+    s1=$(ticks "$server")
+    import -window root "$out/$name.png"
+    kill "$program"
+    wait "$program" 2>/dev/null || true
+    program=""
+    awk -v n="$name" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t="$seconds" -v hz="$hz" 'BEGIN {
+        own = p * 1000 / hz / t; x = s * 1000 / hz / t
+        printf "%-8s %8.1f %10.1f %8.1f\n", n, own, x, own + x }'
+}
+
+echo "$width x $height, $seconds s after $settle s of settling; LP_NUM_THREADS=${LP_NUM_THREADS:-(all)}"
+echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo
+echo "CPU in ms per second of running (10 ms = 1 % of one core)"
+printf "%-8s %8s %10s %8s\n" "" "program" "X server" "total"
+measure tavrel "$tavrel" -window -geometry "${width}x${height}+0+0" -lights 5
+measure bumps "$bumps" -window -geometry "${width}x${height}+0+0"
+
+echo
+echo "First frame of the saver in a ${width}x${height} window (ms from start), five runs:"
+for run in 1 2 3 4 5; do
+    "$first_frame" "$tavrel" "$width" "$height" -lights 5 2>>"$out/first-frame.err" || true
+done | tr '\n' ' '
+echo
+echo
+echo "Screenshots and logs: $out"

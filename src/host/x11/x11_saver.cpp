@@ -1,0 +1,532 @@
+// The X11 saver's start, event loop and end. Frames come from a blocking wait on the X
+// connection with a timeout to the next 28 ms tick; signals reach the loop through a pipe.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "host/headless/headless_host.h"
+#include "host/headless/headless_run.h"
+#include "host/host_state.h"
+#include "host/saver_session.h"
+#include "host/window_services.h"
+#include "host/x11/connection_watch.h"
+#include "host/x11/drawing_choice.h"
+#include "host/x11/x11_events.h"
+#include "host/x11/x11_host.h"
+#include "render/device_lifecycle.h"
+#include "render/gl/gl_device.h"
+#include "render/light_spots.h"
+#include "render/scene.h"
+#include "settings/settings.h"
+#include "support/heap.h"
+#include "support/posix/counter_mode.h"
+#include "support/posix/loaded_libraries.h"
+#include "support/ranmar.h"
+#include "surface/falloff_table.h"
+#include "surface/height_field.h"
+#include "surface/normal_field.h"
+#include "surface/picture/desktop_source.h"
+#include "surface/x11/capture_x11.h"
+
+X11HostState X11Host;
+
+namespace {
+
+constexpr int64_t TickNs = int64_t{FrameTimerPeriodMs} * 1000000;
+// A window being dragged to a new size reports many sizes; the device follows once it rests.
+constexpr int64_t ResizeSettleNs = 100000000;
+
+int SignalPipe[2] = {-1, -1};
+SaverSettings StoredSettings;             // as loaded: the options' overrides are not written back
+std::atomic<bool> SettingsLoaded{false};  // read by the connection watch too
+CloseAtoms WindowCloseAtoms;
+
+void OnTerminationSignal(int)
+{
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = write(SignalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+// SIGTERM and SIGINT end the saver through the loop. A write to a lost connection must come
+// back as an error rather than kill the process, and a helper's end must be seen by waitpid
+// even if the parent left SIGCHLD ignored.
+bool InstallSignals(std::string& reason)
+{
+    if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        reason = "cannot make a pipe for the signals";
+        return false;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGCHLD, SIG_DFL);
+    return true;
+}
+
+bool SignalArrived()
+{
+    char bytes[16];
+    bool arrived = false;
+    while (read(SignalPipe[0], bytes, sizeof bytes) > 0) arrived = true;
+    return arrived;
+}
+
+// X errors come back for requests on a window that another client may destroy at any moment;
+// the requests that matter check their results, the rest simply did nothing.
+int IgnoreXError(Display*, XErrorEvent*)
+{
+    return 0;
+}
+
+std::atomic<bool> Ending{false};
+
+// Nothing may touch the connection any more, OpenGL's included: store the settings, as a close
+// would first, and go. The main thread and the connection watch may both get here.
+[[noreturn]] void EndForLostConnection()
+{
+    if (Ending.exchange(true)) {
+        for (;;) pause();  // the other one is ending the process
+    }
+    PrintErrorLine("lost the connection to the X server");
+    if (SettingsLoaded) SaveSettings(StoredSettings);
+    _exit(ExitBadInput);
+}
+
+[[noreturn]] int LoseConnection(Display*)
+{
+    EndForLostConnection();
+}
+
+void SeedFromClock()
+{
+    const auto tick = static_cast<uint32_t>(MonotonicNs() / 1000000);
+    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
+}
+
+std::string WindowName(unsigned long window)
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "0x%lx", window);
+    return name;
+}
+
+Cursor MakeBlankCursor(Display* display, Window window)
+{
+    static const char empty[1] = {0};
+    const Pixmap pixmap = XCreateBitmapFromData(display, window, empty, 1, 1);
+    XColor black{};
+    const Cursor cursor = XCreatePixmapCursor(display, pixmap, pixmap, &black, &black, 0, 0);
+    XFreePixmap(display, pixmap);
+    return cursor;
+}
+
+// The full-screen saver's window covers the whole X screen (every monitor) above everything
+// and without a frame; -window makes an ordinary top-level window.
+Window MakeOwnWindow(Display* display, const RunPlan& plan, const HackOptions& options)
+{
+    const int screen = DefaultScreen(display);
+    const bool fullScreen = plan.mode == RunMode::FullScreen;
+    const int screenWidth = DisplayWidth(display, screen);
+    const int screenHeight = DisplayHeight(display, screen);
+    int x = 0;
+    int y = 0;
+    unsigned width = static_cast<unsigned>(screenWidth);
+    unsigned height = static_cast<unsigned>(screenHeight);
+    if (!fullScreen && options.geometry) {
+        const WindowGeometry& g = *options.geometry;
+        width = g.width;
+        height = g.height;
+        if (g.placed) {
+            x = g.fromRight ? screenWidth - g.x - static_cast<int>(width) : g.x;
+            y = g.fromBottom ? screenHeight - g.y - static_cast<int>(height) : g.y;
+        }
+    }
+
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = BlackPixel(display, screen);
+    attributes.override_redirect = fullScreen ? True : False;
+    attributes.event_mask = StructureNotifyMask | VisibilityChangeMask | KeyPressMask;
+    if (fullScreen) attributes.event_mask |= ButtonPressMask | PointerMotionMask | FocusChangeMask;
+    const Window window =
+        XCreateWindow(display, RootWindow(display, screen), x, y, width, height, 0, CopyFromParent,
+                      InputOutput, CopyFromParent, CWBackPixel | CWOverrideRedirect | CWEventMask,
+                      &attributes);
+
+    XStoreName(display, window, "Tavrel");
+    XClassHint classHint{};
+    char name[] = "tavrel";
+    char className[] = "Tavrel";
+    classHint.res_name = name;
+    classHint.res_class = className;
+    XSetClassHint(display, window, &classHint);
+    if (!fullScreen) {
+        WindowCloseAtoms.protocols = XInternAtom(display, "WM_PROTOCOLS", False);
+        WindowCloseAtoms.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+        Atom deleteWindow = WindowCloseAtoms.deleteWindow;
+        XSetWMProtocols(display, window, &deleteWindow, 1);
+        XSizeHints hints{};
+        hints.flags = PSize | (options.geometry && options.geometry->placed ? USPosition : 0);
+        hints.x = x;
+        hints.y = y;
+        hints.width = static_cast<int>(width);
+        hints.height = static_cast<int>(height);
+        XSetWMNormalHints(display, window, &hints);
+    }
+    return window;
+}
+
+// Someone else's window: its size and state now, and its changes from now on. False when the id
+// names no window.
+bool WatchGivenWindow(Display* display, Window window, std::string& reason)
+{
+    XWindowAttributes attributes{};
+    if (window == 0 || XGetWindowAttributes(display, window, &attributes) == 0) {
+        reason = "there is no window " + WindowName(window) + " on the display";
+        return false;
+    }
+    X11Host.width = attributes.width;
+    X11Host.height = attributes.height;
+    // A mapped window under an unmapped parent still gets our frames; they cost nothing shown.
+    X11Host.mapped = attributes.map_state != IsUnmapped;
+    XSelectInput(display, window, StructureNotifyMask | VisibilityChangeMask);
+    return true;
+}
+
+// The demo desktop, or a flat one when even that cannot be had: never no surface at all.
+bool UseDemoDesktop(int32_t width, int32_t height)
+{
+    CaptureSource = DesktopSource{};
+    CaptureSource.kind = DesktopSourceKind::DemoDesktop;
+    CaptureSource.demoWidth = width;
+    CaptureSource.demoHeight = height;
+    return CaptureDesktop() || UseFlatHeightField(width, height);
+}
+
+// The desktop the spots light, taken before the saver's window shows. Returns an exit status
+// when the run cannot go on, else -1.
+int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPlan& plan,
+                       int32_t screenWidth, int32_t screenHeight)
+{
+    std::string reason;
+    if (!options.imagePath.empty()) {
+        CaptureSource = DesktopSource{};
+        CaptureSource.kind = DesktopSourceKind::PictureFile;
+        CaptureSource.picturePath = options.imagePath;
+        if (CaptureDesktop()) return -1;
+        reason = CaptureFailureReason();
+        // A blank screen under XScreenSaver helps nobody; elsewhere the mistake is the user's.
+        if (!plan.underXScreenSaver) {
+            PrintErrorLine(reason.c_str());
+            return ExitBadInput;
+        }
+    } else {
+        DesktopSnapshot snapshot;
+        bool grabbed = false;
+        if (plan.underXScreenSaver) {
+            // The screen is blanked already: XScreenSaver's helper knows what was on it, or
+            // what the user chose to show instead.
+            grabbed = GrabWithPictureHelper(display, X11Host.window, PictureHelperTimeoutMs,
+                                            SignalPipe[0], snapshot, reason);
+        } else {
+            grabbed = GrabWindowPixels(display, X11Host.root, snapshot, reason);
+        }
+        if (grabbed) {
+            CaptureSource = DesktopSource{};
+            CaptureSource.kind = DesktopSourceKind::Snapshot;
+            CaptureSource.snapshot = &snapshot;
+            grabbed = CaptureDesktop();
+            if (!grabbed) reason = CaptureFailureReason();
+            CaptureSource.snapshot = nullptr;
+            if (grabbed) return -1;
+        }
+    }
+    // The helper paints the window's own size; a grab of the screen is the screen's.
+    const int32_t width = plan.underXScreenSaver ? X11Host.width : screenWidth;
+    const int32_t height = plan.underXScreenSaver ? X11Host.height : screenHeight;
+    std::fprintf(stderr, "tavrel: no desktop picture (%s); showing the demo desktop\n",
+                 reason.c_str());
+    std::fflush(stderr);
+    if (UseDemoDesktop(width, height)) return -1;
+    PrintErrorLine("not enough memory for the surface");
+    return ExitFailed;
+}
+
+// The saver's window was given its new size: a device of that size, and the scene made again
+// with the lights where they were.
+void FollowWindowSize()
+{
+    float phases[LightSpotCount];
+    for (int32_t k = 0; k < LightSpotCount; ++k) phases[k] = LightSpots[k].phase;
+    uint32_t colors[LightSpotCount];
+    for (int32_t k = 0; k < LightSpotCount; ++k) colors[k] = SpotColors[k];
+
+    ReleaseSceneResources();
+    // It reads the window's size; a failure has told the user and ended the window.
+    CreateRenderDevice(Host.saverWindow, static_cast<int32_t>(Host.previewFlag));
+    if (SaverDevice == nullptr) return;
+    SetupScene();
+    for (int32_t k = 0; k < LightSpotCount; ++k) LightSpots[k].phase = phases[k];
+    for (int32_t k = 0; k < LightSpotCount; ++k) SpotColors[k] = colors[k];
+}
+
+void OnTick(int64_t now)
+{
+    if (SaverDevice != nullptr && X11Host.width > 0 && X11Host.height > 0 &&
+        (static_cast<uint32_t>(X11Host.width) != DevicePresentParameters.backBufferWidth ||
+         static_cast<uint32_t>(X11Host.height) != DevicePresentParameters.backBufferHeight) &&
+        now - X11Host.resizedAtNs >= ResizeSettleNs) {
+        FollowWindowSize();
+    }
+    // Nobody would see the frame.
+    if (!X11Host.mapped || X11Host.fullyObscured) return;
+    OnSaverTimer();
+}
+
+// The close of the saver: the settings as they were loaded go back to the store first (inside
+// OnSaverClose), then the window's end-of-window handling, then the window itself if it is ours.
+void CloseSaver()
+{
+    X11Host.closeQueued = false;
+    if (Host.windowClosed == 0) {
+        Settings = StoredSettings;
+        OnSaverClose();
+    }
+    if (Host.windowDestroyed == 0) OnSaverDestroy();
+}
+
+void HandleEvent(const XEvent& event, RunMode mode)
+{
+    const SaverEvent saverEvent =
+        TranslateX11Event(event, X11Host.window, WindowCloseAtoms, X11Host.keyboardGrabbed);
+    const bool fullScreen = mode == RunMode::FullScreen;
+    switch (saverEvent.kind) {
+    case SaverEventKind::PointerMoved:
+        if (fullScreen) {
+            OnSaverMouseMove(static_cast<uint32_t>(saverEvent.x),
+                             static_cast<uint32_t>(saverEvent.y));
+        }
+        break;
+    case SaverEventKind::KeyPressed:
+        if (fullScreen) OnSaverKeyDown();
+        if (mode == RunMode::OwnWindow) PostCloseMessage(X11Host.window);
+        break;
+    case SaverEventKind::ButtonPressed:
+        if (fullScreen) OnSaverButtonDown();
+        break;
+    case SaverEventKind::FocusLost:
+        if (fullScreen) OnSaverActivateApp(false);
+        break;
+    case SaverEventKind::CloseAsked: PostCloseMessage(X11Host.window); break;
+    case SaverEventKind::Resized:
+        if (saverEvent.width != X11Host.width || saverEvent.height != X11Host.height) {
+            X11Host.width = saverEvent.width;
+            X11Host.height = saverEvent.height;
+            X11Host.resizedAtNs = MonotonicNs();
+        }
+        break;
+    case SaverEventKind::Mapped: X11Host.mapped = true; break;
+    case SaverEventKind::Unmapped: X11Host.mapped = false; break;
+    case SaverEventKind::VisibilityChanged: X11Host.fullyObscured = saverEvent.fullyObscured; break;
+    case SaverEventKind::Destroyed:
+        // Whoever destroyed it ended the saver: the close runs, without the window.
+        X11Host.windowGone = true;
+        X11Host.closeQueued = true;
+        break;
+    case SaverEventKind::Ignored: break;
+    }
+}
+
+void RunEventLoop(Display* display, RunMode mode)
+{
+    const int connection = ConnectionNumber(display);
+    while (!X11Host.quitPosted) {
+        // Also takes what the OpenGL driver read off the connection while drawing, which a
+        // wait on the socket alone would not see.
+        while (!X11Host.quitPosted && XPending(display) > 0) {
+            XEvent event{};
+            XNextEvent(display, &event);
+            HandleEvent(event, mode);
+        }
+        if (X11Host.quitPosted) break;
+        if (X11Host.closeQueued) {
+            CloseSaver();
+            continue;
+        }
+        if (X11Host.destroyQueued) {
+            X11Host.destroyQueued = false;
+            if (Host.windowDestroyed == 0) OnSaverDestroy();
+            continue;
+        }
+
+        const int64_t now = MonotonicNs();
+        timespec timeout{};
+        const timespec* wait = nullptr;
+        if (X11Host.timerRunning) {
+            const int64_t left = X11Host.nextTickNs > now ? X11Host.nextTickNs - now : 0;
+            timeout.tv_sec = static_cast<time_t>(left / 1000000000);
+            timeout.tv_nsec = static_cast<long>(left % 1000000000);
+            wait = &timeout;
+        }
+        pollfd waits[2] = {{connection, POLLIN, 0}, {SignalPipe[0], POLLIN, 0}};
+        ppoll(waits, 2, wait, nullptr);
+        // The OpenGL driver may be the first to meet a server that went away, and then Xlib
+        // never hears of it: the socket's hang-up says it for both.
+        if ((waits[0].revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) EndForLostConnection();
+        if ((waits[1].revents & POLLIN) != 0 && SignalArrived()) {
+            X11Host.closeQueued = true;
+            continue;
+        }
+        const int64_t after = MonotonicNs();
+        if (X11Host.timerRunning && after >= X11Host.nextTickNs) {
+            // A late tick moves the next one back rather than bunching ticks up.
+            X11Host.nextTickNs += TickNs;
+            if (X11Host.nextTickNs <= after) X11Host.nextTickNs = after + TickNs;
+            OnTick(after);
+        }
+    }
+}
+
+// What a run that never got as far as the close leaves: the buffers of the start and the
+// drawing system, which a close would have released.
+void ReleaseUnclosed()
+{
+    if (Host.windowClosed != 0) return;
+    ReleaseSceneResources();
+    ReleaseHandle(SaverDevice);
+    ReleaseHandle(SaverRenderSystem);
+    FreeAllocation(HeightField);
+    HeightField = nullptr;
+    FreeAllocation(NormalField);
+    NormalField = nullptr;
+    FreeAllocation(FalloffTable);
+    FalloffTable = nullptr;
+}
+
+void CloseDisplay(Display* display)
+{
+    StopConnectionWatch();
+    if (X11Host.blankCursor != 0) XFreeCursor(display, X11Host.blankCursor);
+    if (X11Host.ownWindow && !X11Host.windowGone) XDestroyWindow(display, X11Host.window);
+    XSync(display, False);
+    XCloseDisplay(display);
+    X11Host = X11HostState{};
+    WindowServices = &HeadlessWindowServices;
+}
+
+}  // namespace
+
+int RunX11Saver(const HackOptions& options, const RunPlan& plan)
+{
+    std::string reason;
+    if (!InstallSignals(reason)) {
+        PrintErrorLine(reason.c_str());
+        return ExitFailed;
+    }
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) {
+        const char* name = XDisplayName(nullptr);
+        const std::string line =
+            "cannot open the display '" + std::string(name != nullptr ? name : "") + "'";
+        PrintErrorLine(line.c_str());
+        return ExitBadInput;
+    }
+    XSetErrorHandler(IgnoreXError);
+    XSetIOErrorHandler(LoseConnection);
+    fcntl(ConnectionNumber(display), F_SETFD, FD_CLOEXEC);
+    StartConnectionWatch(ConnectionNumber(display), EndForLostConnection);
+
+    const int screen = DefaultScreen(display);
+    const int32_t screenWidth = DisplayWidth(display, screen);
+    const int32_t screenHeight = DisplayHeight(display, screen);
+    X11Host = X11HostState{};
+    X11Host.display = display;
+    X11Host.root = RootWindow(display, screen);
+    if (plan.mode == RunMode::GivenWindow) {
+        X11Host.window = plan.window != 0 ? plan.window : X11Host.root;
+        if (!WatchGivenWindow(display, X11Host.window, reason)) {
+            PrintErrorLine(reason.c_str());
+            CloseDisplay(display);
+            return ExitBadInput;
+        }
+    } else {
+        X11Host.window = MakeOwnWindow(display, plan, options);
+        X11Host.ownWindow = true;
+        XWindowAttributes attributes{};
+        XGetWindowAttributes(display, X11Host.window, &attributes);
+        X11Host.width = attributes.width;
+        X11Host.height = attributes.height;
+    }
+    X11Host.blankCursor = MakeBlankCursor(display, X11Host.window);
+
+    // The process start: generator, settings, desktop.
+    if (options.seedIJ && options.seedKL) {
+        SeedRanmar(*options.seedIJ, *options.seedKL);
+    } else {
+        SeedFromClock();
+    }
+    if (options.frameTimeNs) UseFixedCounterStep(*options.frameTimeNs);
+    LoadSettings();
+    StoredSettings = Settings;
+    SettingsLoaded = true;
+    ApplySettingOverrides(options, Settings);
+    const int failed = TakeDesktopPicture(display, options, plan, screenWidth, screenHeight);
+    if (failed >= 0) {
+        SettingsLoaded = false;
+        CloseDisplay(display);
+        return failed;
+    }
+
+    // The one place where the drawing path is chosen. The CPU back end takes over here where
+    // OpenGL is a software rasteriser or missing; until it exists, OpenGL draws either way.
+    X11Host.drawing = ChooseDrawingPath(display);
+    KeepLoadedLibraries();
+
+    Host.mode = SaverMode::Saver;
+    Host.previewFlag = plan.mode == RunMode::FullScreen ? 0 : 1;
+    Host.saverWindow = X11Host.window;
+    WindowServices = &X11WindowServices;
+    SetGlNativeDisplay(display);
+    SetGlAdapterDisplayMode(DisplayMode{static_cast<uint32_t>(screenWidth),
+                                        static_cast<uint32_t>(screenHeight), 60, FormatX8R8G8B8});
+
+    OnSaverCreate(X11Host.window);
+    if (X11Host.ownWindow) XMapRaised(display, X11Host.window);
+    StartRendering(X11Host.window, Host.previewFlag);
+    int status = ExitDone;
+    if (SaverDevice == nullptr) {
+        // The renderer has said what failed, in its own words; the window has ended.
+        if (SaverRenderSystem == nullptr) {
+            PrintErrorLine(
+                "no OpenGL for X11 windows: the saver needs EGL with Mesa's X11 "
+                "platform (package libegl-mesa0)");
+        }
+        status = ExitFailed;
+    } else {
+        ParkCursor();
+        RunEventLoop(display, plan.mode);
+        // Ended without the close: the device could not be made again at a new size.
+        if (Host.windowClosed == 0) status = ExitFailed;
+    }
+
+    ReleaseUnclosed();
+    SetGlNativeDisplay(nullptr);
+    SettingsLoaded = false;
+    CloseDisplay(display);
+    return status;
+}
