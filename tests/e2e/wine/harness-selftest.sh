@@ -2,6 +2,7 @@
 # The harness on its own, with harness-probe.exe in place of the saver: when this passes and a
 # saver test fails, the fault is in the saver. Covers the session (wallpaper, screenshots, input,
 # pointer), the registry helpers, each test double and every command of the driver.
+# shellcheck source-path=SCRIPTDIR source=lib.sh
 . "$(dirname "$0")/lib.sh"
 desktop=$(e2e_desktop_picture)
 e2e_session --wallpaper "$desktop"
@@ -78,8 +79,7 @@ expect_match "$(cat "$MPR_LOG")" $'provider=SCRSAVE\twindow=4321\t' \
     "the router double logged its arguments"
 saver_stage --mpr-without-change
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mpr=n,b" saver_start /a
-timeout 10 xdotool search --sync --onlyvisible --name '^Error$' >/dev/null \
-    || fail "no message box seen by X"
+wait_x_window Error 10 "$SAVER_PID"
 box=$(drv msgbox --ok)
 expect_eq "$(field "$box" text)" "Can't get PwdChangePassword" "the driver reads the box's text"
 saver_expect_ends "pressing OK ends the program"

@@ -4,9 +4,7 @@
 #     . "$(dirname "$0")/lib.sh"
 #     e2e_session --wallpaper "$(e2e_desktop_picture)"    # options of tools/wine-session
 #     saver_stage
-#     mouse_to 0 0
-#     saver_start /s
-#     saver_wait_frame
+#     saver_begin 0 0 /s          # pointer to (0, 0), start, wait for the first frame
 #     key a
 #     saver_expect_ends "a key press ends the saver"
 #
@@ -127,8 +125,9 @@ e2e_require() {
     local var
     for var in "$@"; do
         local file=${!var:-}
-        [ -n "$file" ] && [ -f "$file" ] \
-            || fail "$var: '${file}' is missing: $E2E_BUILD_HINT"
+        if [ -z "$file" ] || [ ! -f "$file" ]; then
+            fail "$var: '${file}' is missing: $E2E_BUILD_HINT"
+        fi
     done
 }
 
@@ -137,7 +136,7 @@ e2e_on_exit() {
     local pid
     for pid in "${E2E_PIDS[@]}"; do
         kill -0 "$pid" 2>/dev/null || continue
-        log "ending pid $pid, still running"
+        [ "$pid" = "${DESKTOP_HOLD_PID:-}" ] || log "ending pid $pid, still running"
         kill -TERM "$pid" 2>/dev/null
     done
     for pid in "${E2E_PIDS[@]}"; do
@@ -207,8 +206,9 @@ saver_stage() {
     SAVER_DIR=$WINE_SESSION_DIR/saver-$SAVER_STAGES
     mkdir -p -- "$SAVER_DIR"
     local program=${TAVREL_E2E_SAVER:-${TAVREL_SCR:-}}
-    [ -n "$program" ] && [ -f "$program" ] \
-        || fail "the saver '${program}' is missing: $E2E_BUILD_HINT"
+    if [ -z "$program" ] || [ ! -f "$program" ]; then
+        fail "the saver '${program}' is missing: $E2E_BUILD_HINT"
+    fi
     SAVER=$SAVER_DIR/tavrel.scr
     cp -- "$program" "$SAVER"
     while [ $# -gt 0 ]; do
@@ -233,24 +233,39 @@ stage_double() {
 # WINEDLLOVERRIDES may be given for this one start: WINEDLLOVERRIDES=... saver_start /a
 saver_start() {
     [ -n "${SAVER:-}" ] || fail "saver_start before saver_stage"
+    SAVER_PID=
     spawn SAVER_PID wine "$SAVER" "$@"
     log "started $(basename "$SAVER") $* (pid $SAVER_PID)"
 }
 
 saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
 
-# saver_wait_window [SECONDS]: waits until the saver's window is mapped; SAVER_XID is its X id.
-saver_wait_window() {
-    SAVER_XID=$(timeout "${1:-20}" xdotool search --sync --onlyvisible --name "^$SAVER_TITLE\$" \
-        2>/dev/null | head -n 1)
-    [ -n "$SAVER_XID" ] || fail "no window '$SAVER_TITLE' within ${1:-20} s"
-    pass "window '$SAVER_TITLE' is up (X id $SAVER_XID)"
+# wait_x_window TITLE SECONDS [PID]: waits until a window of that exact title is mapped; X_WINDOW
+# is its X id. Fails after SECONDS, or as soon as PID (the program that should show it) ends.
+wait_x_window() {
+    local title=$1 deadline=$(( $(date +%s%N) + $2 * 1000000000 )) pid=${3:-}
+    while :; do
+        X_WINDOW=$(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null | head -n 1)
+        [ -z "$X_WINDOW" ] || return 0
+        if [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null; then
+            wait_exit "$pid" 1
+            fail "no window '$title': its program ended first (status $E2E_STATUS)"
+        fi
+        [ "$(date +%s%N)" -lt "$deadline" ] || fail "no window '$title' within $2 s"
+        sleep 0.1
+    done
 }
 
-# saver_wait_frame [SECONDS]: the window being up does not mean a frame is drawn: waits until
+# saver_wait_window: waits until the saver's window is mapped.
+saver_wait_window() {
+    wait_x_window "$SAVER_TITLE" 20 "$SAVER_PID"
+    pass "window '$SAVER_TITLE' is up (X id $X_WINDOW)"
+}
+
+# saver_wait_frame: the window being up does not mean a frame is drawn: waits until
 # the screen is mostly black.
 saver_wait_frame() {
-    local deadline=$(( $(date +%s%N) + ${1:-20} * 1000000000 )) dark
+    local deadline=$(( $(date +%s%N) + 20 * 1000000000 )) dark
     while :; do
         if ! saver_running; then
             wait_exit "$SAVER_PID" 1
@@ -261,9 +276,20 @@ saver_wait_frame() {
             pass "a frame is on the screen ($dark of it black)"
             return 0
         fi
-        [ "$(date +%s%N)" -lt "$deadline" ] || fail "no saver frame on the screen within ${1:-20} s"
+        [ "$(date +%s%N)" -lt "$deadline" ] || fail "no saver frame on the screen within 20 s"
         sleep 0.2
     done
+}
+
+# saver_begin X Y [ARGS...]: the pointer to (X, Y), then the staged saver started with ARGS
+# (default /s) and waited for until its first frame is on the screen.
+saver_begin() {
+    local x=$1 y=$2
+    shift 2
+    mouse_to "$x" "$y"
+    saver_start "${@:-/s}"
+    saver_wait_window
+    saver_wait_frame
 }
 
 # saver_expect_ends WHAT [SECONDS]: the saver process ends within SECONDS (default 10), status 0.
@@ -298,6 +324,7 @@ key() { xdotool key "$@"; sleep 0.15; }
 click() { xdotool click "${1:-1}"; sleep 0.15; }
 # pointer: the X pointer's position, "X Y".
 pointer() {
+    # shellcheck disable=SC2034  # set by the eval, not needed
     local X Y SCREEN WINDOW
     eval "$(xdotool getmouselocation --shell)"
     echo "$X $Y"
