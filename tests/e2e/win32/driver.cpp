@@ -13,6 +13,8 @@
 //   e2e-driver msgbox      [--title T] [--ok]     print a message box's text; --ok presses OK
 //   e2e-driver show-window [--title T] [--ms N]   show and activate a window of this program
 //   e2e-driver desktop                         start the Wine desktop if it is not up; its size
+//   e2e-driver cursor                          the cursor position as Wine has it, "X Y", once
+//                                             the desktop has handled the input X queued for it
 //   e2e-driver hold                            start the desktop and keep it up until killed
 //                                             (Wine ends it with the last program of a session)
 //   e2e-driver preview-host --saver PATH [--stop-file F] [--ms N] [--size WxH]
@@ -598,6 +600,16 @@ int wmain(int argc, wchar_t** argv)
                     r.bottom - r.top);
         while (command == L"hold")
             Sleep(60000);
+        return 0;
+    }
+    if (command == L"cursor") {
+        // The desktop's window gets the X pointer events, and Wine reads a thread's X events
+        // whenever it looks for messages: once the desktop answers, it has read those queued
+        // before, and the cursor position they carry is Wine's.
+        Ask(GetDesktopWindow(), WM_NULL, 0, 0);
+        POINT p{};
+        if (!GetCursorPos(&p)) return 1;
+        std::printf("%ld %ld\n", p.x, p.y);
         return 0;
     }
     if (command == L"post") return Post(o);

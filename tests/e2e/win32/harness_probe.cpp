@@ -216,6 +216,8 @@ int RunWindow(HWND parent)
     if (!preview) {
         GetCursorPos(&savedCursor);
         SetCursorPos(-10, -10);
+        std::printf("probe: cursor saved at %ld,%ld\n", savedCursor.x, savedCursor.y);
+        std::fflush(stdout);
     }
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -15,10 +15,7 @@ expect_eq "$ae" 0 "the Wine desktop shows the wallpaper exactly"
 
 # A full-screen run: window, frames, pointer parked and put back, mouse counting, registry.
 saver_stage
-mouse_to 0 0
-saver_start /s
-saver_wait_window
-saver_wait_frame
+saver_begin 0 0
 info=$(drv info --title "$SAVER_TITLE")
 expect_eq "$(field "$info" rect)" "0,0,1024,768" "the probe's window covers the screen"
 expect_eq "$(( $(field "$info" exstyle) & 0x8 ))" 8 "it is topmost"
@@ -36,10 +33,7 @@ mouse_to 60 0
 saver_expect_ends "the sixth change ends the probe"
 
 saver_stage
-mouse_to 300 200
-saver_start /s
-saver_wait_window
-saver_wait_frame
+saver_begin 300 200
 key a
 saver_expect_ends "a key ends the probe"
 expect_pointer 300 200 "the pointer is back where it stood"
@@ -53,10 +47,7 @@ expect_eq "$(user_reg_section "$probe_key" | grep -F '"Runs"')" '"Runs"=dword:00
 saver_stage --password
 reg_set 'HKCU\Control Panel\Desktop' ScreenSaveUsePassword REG_DWORD 1
 pwd_double 0,1 1500
-mouse_to 0 0
-saver_start /s
-saver_wait_window
-saver_wait_frame
+saver_begin 0 0
 probe_window=$(drv find --class "$SAVER_TITLE")
 key a
 wait_for 10 grep -q answer "$PWD_LOG" || fail "the password double was not called"
@@ -129,8 +120,10 @@ wait_exit "$HOST_PID" 20 || fail "the preview host did not finish"
 expect_match "$(grep '^saver_exit' "$host_log")" $'code=0\twhile=destroyed' \
     "the probe ended with its host, status 0"
 
-# A crash ends the program at once (no crash dialog to hang on).
+# A crash ends the program (no crash dialog to hang on), and is told apart from a clean end
+# although its status is sometimes 0.
 saver_stage
 saver_start /crash
-wait_exit "$SAVER_PID" 20 || fail "a crashing program is still there after 20 s"
-expect_eq "$E2E_STATUS" 5 "a crash ends with status 5 (access violation)"
+wait_exit "$SAVER_PID" 30 || fail "a crashing program is still there after 30 s"
+saver_crashed || fail "the crash is not seen in the program's output"
+pass "a crash ends the program (status $E2E_STATUS) and shows in its output"

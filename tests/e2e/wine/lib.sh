@@ -229,13 +229,26 @@ stage_double() {
     cp -- "${!1}" "$SAVER_DIR/$2"
 }
 
-# saver_start ARGS...: starts the staged program with ARGS (e.g. /s); SAVER_PID is its process.
-# WINEDLLOVERRIDES may be given for this one start: WINEDLLOVERRIDES=... saver_start /a
+# saver_start ARGS...: starts the staged program with ARGS (e.g. /s); SAVER_PID is its process,
+# SAVER_LOG its output (Wine's own messages included). WINEDLLOVERRIDES may be given for this one
+# start: WINEDLLOVERRIDES=... saver_start /a
+SAVER_RUNS=0
 saver_start() {
     [ -n "${SAVER:-}" ] || fail "saver_start before saver_stage"
-    SAVER_PID=
-    spawn SAVER_PID wine "$SAVER" "$@"
-    log "started $(basename "$SAVER") $* (pid $SAVER_PID)"
+    SAVER_RUNS=$((SAVER_RUNS + 1))
+    SAVER_LOG=$E2E_OUT/saver-$SAVER_RUNS.log
+    wine "$SAVER" "$@" >"$SAVER_LOG" 2>&1 &
+    SAVER_PID=$!
+    E2E_PIDS+=("$SAVER_PID")
+    log "started $(basename "$SAVER") $* (pid $SAVER_PID, output in $(basename "$SAVER_LOG"))"
+}
+
+# saver_crashed: the last started program died of an exception. Its exit status does not tell:
+# after Wine's debugger has printed the crash it is sometimes 0.
+saver_crashed() { grep -q '^wine: Unhandled' "$SAVER_LOG" 2>/dev/null; }
+# saver_ending: how the last saver ended (after wait_exit), for messages.
+saver_ending() {
+    echo "status $E2E_STATUS$(if saver_crashed; then echo ", crashed"; fi)"
 }
 
 saver_running() { kill -0 "$SAVER_PID" 2>/dev/null; }
@@ -249,7 +262,7 @@ wait_x_window() {
         [ -z "$X_WINDOW" ] || return 0
         if [ -n "$pid" ] && ! kill -0 "$pid" 2>/dev/null; then
             wait_exit "$pid" 1
-            fail "no window '$title': its program ended first (status $E2E_STATUS)"
+            fail "no window '$title': its program ended first ($(saver_ending))"
         fi
         [ "$(date +%s%N)" -lt "$deadline" ] || fail "no window '$title' within $2 s"
         sleep 0.1
@@ -269,7 +282,7 @@ saver_wait_frame() {
     while :; do
         if ! saver_running; then
             wait_exit "$SAVER_PID" 1
-            fail "the saver ended before drawing (status $E2E_STATUS)"
+            fail "the saver ended before drawing ($(saver_ending))"
         fi
         dark=$(screen_dark_fraction)
         if awk -v d="$dark" 'BEGIN { exit !(d >= 0.6) }'; then
@@ -287,6 +300,7 @@ saver_begin() {
     local x=$1 y=$2
     shift 2
     mouse_to "$x" "$y"
+    pointer_settled "$x" "$y"
     saver_start "${@:-/s}"
     saver_wait_window
     saver_wait_frame
@@ -295,6 +309,7 @@ saver_begin() {
 # saver_expect_ends WHAT [SECONDS]: the saver process ends within SECONDS (default 10), status 0.
 saver_expect_ends() {
     wait_exit "$SAVER_PID" "${2:-10}" || fail "$1: the saver still runs after ${2:-10} s"
+    if saver_crashed; then fail "$1: the saver crashed: $(grep '^wine: Unhandled' "$SAVER_LOG")"; fi
     [ "$E2E_STATUS" = 0 ] || fail "$1: the saver ended with status $E2E_STATUS"
     pass "$1 (ended, status 0)"
 }
@@ -304,7 +319,7 @@ saver_expect_runs() {
     sleep "${2:-1}"
     if ! saver_running; then
         wait_exit "$SAVER_PID" 1
-        fail "$1: the saver ended (status $E2E_STATUS)"
+        fail "$1: the saver ended ($(saver_ending))"
     fi
     pass "$1 (still running)"
 }
@@ -329,8 +344,16 @@ pointer() {
     eval "$(xdotool getmouselocation --shell)"
     echo "$X $Y"
 }
-expect_pointer() {  # X Y WHAT
+# expect_pointer X Y WHAT: the pointer is at (X, Y), allowing a moment for a warp to land.
+expect_pointer() {
+    wait_for 2 test "$(pointer)" = "$1 $2"
     expect_eq "$(pointer)" "$1 $2" "$3"
+}
+# pointer_settled X Y: waits until Wine, not only X, has the pointer at (X, Y), so that a program
+# started now finds it there (the desktop may still be reading the pointer events of a moment ago).
+pointer_settled() {
+    wait_for 5 test "$(drv cursor 2>/dev/null)" = "$1 $2" \
+        || fail "Wine has the cursor at $(drv cursor), not at $1 $2"
 }
 
 # shot NAME: a screenshot of the whole X screen into $E2E_OUT/NAME.png; prints the path.

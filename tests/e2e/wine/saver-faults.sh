@@ -19,6 +19,7 @@ expect_failure_box() {
 reg_set 'HKCU\Software\Wine\Direct3D' renderer REG_SZ no3d
 saver_stage
 mouse_to 400 300
+pointer_settled 400 300
 saver_start /s
 expect_failure_box "CreateDevice FAILED"
 wine reg delete 'HKCU\Software\Wine\Direct3D' /v renderer /f >/dev/null 2>&1
@@ -26,5 +27,6 @@ wine reg delete 'HKCU\Software\Wine\Direct3D' /v renderer /f >/dev/null 2>&1
 # No Direct3D 8 at all: a d3d8.dll whose Direct3DCreate8 gives nothing.
 saver_stage --d3d8-null
 mouse_to 400 300
+pointer_settled 400 300
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;d3d8=n" saver_start /s
 expect_failure_box "_imp__Direct3DCreate8@4 FAILED"
