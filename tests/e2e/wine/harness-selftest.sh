@@ -91,7 +91,13 @@ dialog=(--title "Harness Probe Settings")
 drv check "${dialog[@]}" --id 104 --value 0
 drv select "${dialog[@]}" --id 107 --value 7
 drv slider "${dialog[@]}" --id 108 --value 90
-drv click "${dialog[@]}" --id 111
+# The link by a click from X at the button's middle, the dialog's picture by its X window.
+IFS=, read -r left top right bottom <<<"$(field "$(control "$dump" 111)" rect)"
+click_at $(( (left + right) / 2 )) $(( (top + bottom) / 2 ))
+shot_window "Harness Probe Settings" "$E2E_OUT/dialog.png"
+dialog_size=$(field "$(head -n 1 <<<"$dump")" size)
+expect_eq "$(identify -format %wx%h "$E2E_OUT/dialog.png")" "$dialog_size" \
+    "the dialog's picture has the dialog's size"
 wait_for 10 test -s "$BROWSER_LOG" || fail "the browser double was not started"
 expect_match "$(cat "$BROWSER_LOG")" \
     'record-args\.exe" http://www\.lumenwright\.example/Desktop/Screen-Savers/$' \

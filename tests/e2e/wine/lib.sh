@@ -362,6 +362,14 @@ shot() {
     import -window root "$file" || fail "screenshot $1 failed"
     echo "$file"
 }
+# shot_window TITLE FILE: a picture of one window (found by its exact title) into FILE, e.g. a
+# dialog for the documentation.
+shot_window() {
+    wait_x_window "$1" 10
+    import -window "$X_WINDOW" "$2" || fail "cannot take a picture of '$1'"
+}
+# click_at X Y [BUTTON]: a click at a screen point, e.g. a control's edge from the driver's rect.
+click_at() { mouse_to "$1" "$2"; click "${3:-1}"; }
 picture() { "$E2E_PICTURE" "$@" || fail "picture.py $* failed"; }
 screen_dark_fraction() {
     local tmp=$E2E_OUT/.probe.png
