@@ -231,6 +231,17 @@ const char* const StoredSettingsText =
 // default: as stored), and a seed and a still clock for a picture that is the same every run.
 const std::vector<std::string> Chosen = {"--lights", "5",      "--color", "white",        "--speed",
                                          "80",       "--seed", "5,6",     "--frame-time", "0"};
+// The lines of the program's own, without those of the libraries it uses.
+std::string OwnLines(const std::string& text)
+{
+    std::istringstream lines(text);
+    std::string own;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("tavrel: ", 0) == 0) own += line + "\n";
+    }
+    return own;
+}
+
 std::string Joined(const std::vector<std::string>& words)
 {
     std::string text;
@@ -259,26 +270,26 @@ protected:
         settingsFile = folder + "/settings.reg";
         ASSERT_TRUE(mkdir(config.c_str(), 0700) == 0 && mkdir(folder.c_str(), 0700) == 0);
         ASSERT_TRUE(WriteFile(settingsFile, StoredSettingsText, 0600));
-        ASSERT_TRUE(WriteFile(user / "tavrel", ReadFile(TAVREL_PROGRAM), 0755));
-        ASSERT_TRUE(WriteFile(user / "run-tavrel", Wrapper, 0755));
-        ASSERT_TRUE(WriteFile(user / "leaks.supp", ReadFile(TAVREL_LEAK_SUPPRESSIONS), 0644));
-        // The first line as the settings tool writes it, the second edited by hand.
-        const std::string run = user / "run-tavrel";
-        const std::string dotFile =
+        // The program, and the script that runs it and keeps what it says, in a folder of their
+        // own that stays writable whatever the test does to the home.
+        runFolder = user / "run";
+        ASSERT_EQ(mkdir(runFolder.c_str(), 0755), 0);
+        ASSERT_TRUE(WriteFile(Run("tavrel"), ReadFile(TAVREL_PROGRAM), 0755));
+        ASSERT_TRUE(WriteFile(Run("run-tavrel"), Wrapper, 0755));
+        ASSERT_TRUE(WriteFile(Run("leaks.supp"), ReadFile(TAVREL_LEAK_SUPPRESSIONS), 0644));
+        // Tavrel alone, desktop grabs allowed. The first line as the settings tool writes it,
+        // the second edited by hand.
+        const std::string run = Run("run-tavrel");
+        std::string dotFile =
             "mode: one\nselected: 0\ntimeout: 1:00:00\ncycle: 0\nlock: False\nfade: False\n"
             "unfade: False\nsplash: False\ngrabDesktopImages: True\ngrabVideoFrames: False\n"
-            "chooseRandomImages: False\n"
-            "programs: \\\n"
-            "  \"Tavrel\" " +
-            run + " chosen --root" + Joined(Chosen) +
-            " \\n\\\n"
-            "  \"Tavrel, edited\" " +
-            run +
-            " edited -root -lights 9 -colour red -delay 20000 "
-            "-seed 5,6 -frame-time 0 \\n\n";
+            "chooseRandomImages: False\nprograms: \\\n";
+        dotFile += "  \"Tavrel\" " + run + " chosen --root" + Joined(Chosen) + " \\n\\\n";
+        dotFile += "  \"Tavrel, edited\" " + run +
+                   " edited -root -lights 9 -colour red -delay 20000 -seed 5,6 -frame-time 0 \\n\n";
         ASSERT_TRUE(WriteFile(user / ".xscreensaver", dotFile, 0644));
-        for (const std::string& path : {config, folder, settingsFile, user / "tavrel", run,
-                                        user / "leaks.supp", user / ".xscreensaver"}) {
+        for (const std::string& path : {config, folder, settingsFile, runFolder, Run("tavrel"), run,
+                                        Run("leaks.supp"), user / ".xscreensaver"}) {
             ASSERT_TRUE(user.Own(path)) << path;
         }
 
@@ -287,13 +298,15 @@ protected:
                                         "LOGNAME=" + user.Name(),
                                         "DISPLAY=" + screen->Name(),
                                         "PATH=/usr/bin:/bin",
-                                        "LSAN_OPTIONS=suppressions=" + (user / "leaks.supp")};
+                                        "LSAN_OPTIONS=suppressions=" + Run("leaks.supp")};
         if (const char* asan = std::getenv("ASAN_OPTIONS"))
             env.push_back("ASAN_OPTIONS=" + std::string(asan));
         daemonLog = folder_ / "xscreensaver.log";
         daemon.pid = user.Start({XSCREENSAVER_PROGRAM, "-no-splash", "-verbose"}, env, daemonLog);
         ASSERT_GT(daemon.pid, 0);
     }
+
+    std::string Run(const std::string& name) const { return runFolder + "/" + name; }
 
     // Has the daemon do something; it answers once it runs.
     void Command(const std::vector<std::string>& what)
@@ -312,7 +325,7 @@ protected:
         WaitUntil(30.0, [&] {
             shot = TakeScreenshot(*screen, folder_);
             return (CountBright(shot, 200) >= 2000 && CountBright(shot, 48) < 640 * 400 / 2) ||
-                   FileExists(user / (name + ".status"));
+                   FileExists(Run(name + ".status"));
         });
         return shot;
     }
@@ -320,8 +333,8 @@ protected:
     // The program's exit status after SIGTERM from the daemon.
     std::string WaitForStatus(const std::string& name)
     {
-        WaitUntil(15.0, [&] { return FileExists(user / (name + ".status")); });
-        return ReadFile(user / (name + ".status"));
+        WaitUntil(15.0, [&] { return FileExists(Run(name + ".status")); });
+        return ReadFile(Run(name + ".status"));
     }
 
     DaemonUser user;
@@ -330,6 +343,7 @@ protected:
     Started daemon;
     Shot desktop;
     std::string settingsFile;
+    std::string runFolder;
     std::string daemonLog;
 };
 
@@ -340,8 +354,8 @@ TEST_F(XScreenSaverDaemon, RunsTavrelOverTheGrabbedDesktopAndEndsIt)
 {
     Command({"-activate"});
     const Shot lit = WaitForLitScreen("chosen");
-    ASSERT_FALSE(FileExists(user / "chosen.status"))
-        << "ended early: " << ReadFile(user / "chosen.stderr") << ReadFile(daemonLog);
+    ASSERT_FALSE(FileExists(Run("chosen.status")))
+        << "ended early: " << ReadFile(Run("chosen.stderr")) << ReadFile(daemonLog);
     EXPECT_TRUE(WriteShotPng(lit, TAVREL_DAEMON_SHOT));
 
     // The same desktop and options without a window: the same picture.
@@ -361,7 +375,7 @@ TEST_F(XScreenSaverDaemon, RunsTavrelOverTheGrabbedDesktopAndEndsIt)
 
     Command({"-deactivate"});
     EXPECT_EQ(WaitForStatus("chosen"), "0\n") << ReadFile(daemonLog);
-    EXPECT_EQ(ReadFile(user / "chosen.stderr"), "");
+    EXPECT_EQ(ReadFile(Run("chosen.stderr")), "");
     EXPECT_EQ(ReadFile(settingsFile), StoredSettingsText);
     const std::string log = ReadFile(daemonLog);
     EXPECT_NE(log.find("run-tavrel chosen --root --lights 5"), std::string::npos) << log;
@@ -374,13 +388,13 @@ TEST_F(XScreenSaverDaemon, AHandEditedLineAndAnUnreadableSettingsFileStillDraw)
     ASSERT_EQ(chmod(settingsFile.c_str(), 0), 0);
     Command({"-select", "2"});
     const Shot lit = WaitForLitScreen("edited");
-    ASSERT_FALSE(FileExists(user / "edited.status"))
-        << "ended early: " << ReadFile(user / "edited.stderr") << ReadFile(daemonLog);
+    ASSERT_FALSE(FileExists(Run("edited.status")))
+        << "ended early: " << ReadFile(Run("edited.stderr")) << ReadFile(daemonLog);
     EXPECT_GE(CountBright(lit, 200), 2000u);
 
     Command({"-deactivate"});
     EXPECT_EQ(WaitForStatus("edited"), "0\n") << ReadFile(daemonLog);
-    EXPECT_EQ(ReadFile(user / "edited.stderr"),
+    EXPECT_EQ(ReadFile(Run("edited.stderr")),
               "tavrel: -lights 5 instead of '9' (expected 1 to 5); ignored '-colour'; ignored "
               "'red'; ignored '-delay'; ignored '20000'\n"
               "tavrel: cannot read " +
@@ -390,6 +404,32 @@ TEST_F(XScreenSaverDaemon, AHandEditedLineAndAnUnreadableSettingsFileStillDraw)
     EXPECT_EQ(ReadFile(settingsFile), StoredSettingsText);
     const std::string log = ReadFile(daemonLog);
     EXPECT_NE(log.find("run-tavrel edited -root -lights 9"), std::string::npos) << log;
+}
+
+// A home that cannot be written: Tavrel draws with the defaults and says once that it could not
+// store its settings.
+TEST_F(XScreenSaverDaemon, AHomeThatCannotBeWrittenStillDraws)
+{
+    ASSERT_EQ(RunCommand({"rm", "-rf", user / ".config"}), 0);
+    ASSERT_EQ(chmod(user.Home().c_str(), 0555), 0);
+    // Writable again at the end, so that the home can be removed.
+    struct Writable {
+        std::string home;
+        ~Writable() { chmod(home.c_str(), 0755); }
+    } const writable{user.Home()};
+    Command({"-activate"});
+    const Shot lit = WaitForLitScreen("chosen");
+    EXPECT_FALSE(FileExists(Run("chosen.status")))
+        << "ended early: " << ReadFile(Run("chosen.stderr")) << ReadFile(daemonLog);
+    EXPECT_GE(CountBright(lit, 200), 2000u);
+
+    Command({"-deactivate"});
+    EXPECT_EQ(WaitForStatus("chosen"), "0\n") << ReadFile(daemonLog);
+    // Mesa says on its own that it keeps no shader cache there.
+    EXPECT_EQ(OwnLines(ReadFile(Run("chosen.stderr"))), "tavrel: cannot store the settings in " +
+                                                            (user / ".config/tavrel/settings.reg") +
+                                                            " (Permission denied)\n");
+    EXPECT_FALSE(FileExists(user / ".config"));
 }
 
 }  // namespace
