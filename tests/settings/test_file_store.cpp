@@ -56,10 +56,19 @@ SaverSettings Changed()
     return settings;
 }
 
+std::vector<std::string> Reports;
+
+void Record(const char* line)
+{
+    Reports.push_back(line);
+}
+
 class FileStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        Reports.clear();
+        ReportSettingsFileProblem = Record;
         ASSERT_FALSE(scratch.Path().empty());
         root = scratch.Path();
         configHome = root + "/config";
@@ -71,6 +80,7 @@ protected:
 
     void TearDown() override
     {
+        ReportSettingsFileProblem = nullptr;
         BeforeSettingsFileRename = nullptr;
         unsetenv("XDG_CONFIG_HOME");
     }
@@ -328,9 +338,61 @@ TEST_F(FileStoreTest, AReadOnlyFolderKeepsTheOldFile)
     const std::string old = ReadFile(file);
     ASSERT_EQ(chmod(folder.c_str(), 0500), 0);
     SaveSettings(Changed());
+    SaveSettings(Changed());
     ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
     EXPECT_EQ(ReadFile(file), old);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"settings.reg"});
+    EXPECT_EQ(Reports, std::vector<std::string>{"cannot store the settings in " + file +
+                                                " (Permission denied)"});
+}
+
+// A run loads and stores the settings several times; what the store cannot use is said once,
+// in one line, and the run goes on with the defaults.
+TEST_F(FileStoreTest, WhatItCannotUseIsSaidOnceInOneLine)
+{
+    enum class Plant { FolderAsFile, FileAsConfigFolder, NotSettings };
+    const struct {
+        Plant plant;
+        std::string line;
+    } cases[] = {
+        {Plant::FolderAsFile,
+         "cannot read " + file + " (a folder): the default settings are used and none are stored"},
+        {Plant::FileAsConfigFolder,
+         "cannot read " + file +
+             " (Not a directory): the default settings are used and none are stored"},
+        {Plant::NotSettings, "ignored " + file +
+                                 ", which is not a settings file: the default settings are used, "
+                                 "and it is kept as " +
+                                 file + ".unreadable-2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Reports.clear();
+        ASSERT_EQ(std::system(("rm -rf '" + configHome + "'").c_str()), 0);
+        if (c.plant == Plant::FileAsConfigFolder) {
+            WriteFile(configHome, "in the way");
+        } else {
+            mkdir(configHome.c_str(), 0700);
+            mkdir(folder.c_str(), 0700);
+        }
+        if (c.plant == Plant::FolderAsFile) mkdir(file.c_str(), 0700);
+        if (c.plant == Plant::NotSettings) {
+            WriteFile(file, "\x89PNG");
+            WriteFile(file + ".unreadable", "an older one");
+        }
+        SaverSettings loaded;
+        LoadSettings(loaded);
+        LoadSettings(loaded);
+        SaveSettings(Changed());
+        SaveSettings(Changed());
+        EXPECT_EQ(Reports, std::vector<std::string>{c.line});
+        EXPECT_EQ(loaded, SaverSettings{});
+        if (c.plant == Plant::NotSettings) {
+            EXPECT_EQ(ReadFile(file + ".unreadable-2"), "\x89PNG") << "kept where the line said";
+            LoadSettings(loaded);
+            EXPECT_EQ(loaded, Changed());
+        }
+    }
 }
 
 TEST_F(FileStoreTest, ALinkedFileIsWrittenWhereTheLinkPoints)

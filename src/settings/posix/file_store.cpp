@@ -7,15 +7,35 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "settings/registry_file.h"
 #include "settings/settings_store.h"
 
+namespace {
+
+void PrintProblemLine(const char* line)
+{
+    std::fprintf(stderr, "tavrel: %s\n", line);
+    std::fflush(stderr);
+}
+
+}  // namespace
+
 bool (*BeforeSettingsFileRename)(const char* temporaryPath) = nullptr;
+void (*ReportSettingsFileProblem)(const char* line) = PrintProblemLine;
 
 namespace {
+
+void Report(const std::string& line)
+{
+    static std::set<std::string> given;
+    if (ReportSettingsFileProblem == nullptr || !given.insert(line).second) return;
+    ReportSettingsFileProblem(line.c_str());
+}
 
 // Settings files are a few hundred bytes; anything far bigger is not ours to parse.
 constexpr off_t MaxFileSize = 1 << 20;
@@ -48,15 +68,23 @@ bool IsAbsolute(const char* path)
 
 enum class ReadResult { Read, Missing, TooLarge, Failed };
 
-ReadResult ReadWholeFile(const std::string& path, std::string& text)
+// `reason` says why a read Failed.
+ReadResult ReadWholeFile(const std::string& path, std::string& text, std::string& reason)
 {
     text.clear();
     // Non-blocking, so that a FIFO in the file's place cannot hang the saver.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    if (fd < 0) {
+        reason = std::strerror(errno);
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+    }
     struct stat info {};
     ReadResult result = ReadResult::Read;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fstat(fd, &info) != 0) {
+        reason = std::strerror(errno);
+        result = ReadResult::Failed;
+    } else if (!S_ISREG(info.st_mode)) {
+        reason = S_ISDIR(info.st_mode) ? "a folder" : "not a plain file";
         result = ReadResult::Failed;
     } else if (info.st_size > MaxFileSize) {
         result = ReadResult::TooLarge;
@@ -67,6 +95,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& text)
             if (got == 0) break;
             if (got < 0) {
                 if (errno == EINTR) continue;
+                reason = std::strerror(errno);
                 result = ReadResult::Failed;
                 break;
             }
@@ -98,7 +127,10 @@ bool MakeFolders(const std::string& folder)
         if (slash == std::string::npos) break;
     }
     struct stat info {};
-    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (stat(folder.c_str(), &info) != 0) return false;
+    if (S_ISDIR(info.st_mode)) return true;
+    errno = ENOTDIR;
+    return false;
 }
 
 bool WriteAll(int fd, const std::string& text)
@@ -123,13 +155,26 @@ void SyncFolder(const std::string& folder)
     close(fd);
 }
 
+std::string AsideName(const std::string& path, int number)
+{
+    return path + ".unreadable" + (number > 1 ? "-" + std::to_string(number) : std::string());
+}
+
+// The name PutAside would take now.
+std::string FreeAsideName(const std::string& path)
+{
+    struct stat info {};
+    int number = 1;
+    while (number < 100 && lstat(AsideName(path, number).c_str(), &info) == 0) ++number;
+    return AsideName(path, number);
+}
+
 // Moves the file to the first free name settings.reg.unreadable, .unreadable-2, ... The name
 // is taken first with O_EXCL, so no other file is ever overwritten.
 bool PutAside(const std::string& path)
 {
     for (int number = 1; number <= 100; ++number) {
-        std::string aside = path + ".unreadable";
-        if (number > 1) aside += "-" + std::to_string(number);
+        const std::string aside = AsideName(path, number);
         const int fd = open(aside.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -137,15 +182,19 @@ bool PutAside(const std::string& path)
         }
         close(fd);
         if (rename(path.c_str(), aside.c_str()) == 0) return true;
+        const int error = errno;
         unlink(aside.c_str());
+        errno = error;
         return false;
     }
+    errno = EEXIST;
     return false;
 }
 
 // Writes a temporary file next to the settings file, flushes it and renames it over the old
 // one: a crash or a full disk at any point leaves either the old file or the new one whole.
-bool WriteSettingsFile(const std::string& path, const std::string& text, bool putAsideFirst)
+// 0, or the error number of the step that failed.
+int WriteSettingsFile(const std::string& path, const std::string& text, bool putAsideFirst)
 {
     std::string target = path;
     struct stat link {};
@@ -155,24 +204,29 @@ bool WriteSettingsFile(const std::string& path, const std::string& text, bool pu
         if (realpath(path.c_str(), resolved) != nullptr) target = resolved;
     }
     const std::string folder = FolderOf(target);
-    if (!MakeFolders(folder)) return false;
+    if (!MakeFolders(folder)) return errno;
 
     std::string temporary = target + ".tmp-XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return errno;
     struct stat old {};
     if (stat(target.c_str(), &old) == 0) fchmod(fd, old.st_mode & 07777);
+    errno = 0;
     bool ok = WriteAll(fd, text) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok && putAsideFirst) ok = PutAside(target);
-    if (ok && BeforeSettingsFileRename != nullptr) ok = BeforeSettingsFileRename(temporary.c_str());
+    if (ok && BeforeSettingsFileRename != nullptr && !BeforeSettingsFileRename(temporary.c_str())) {
+        errno = ECANCELED;
+        ok = false;
+    }
     if (ok) ok = rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
+        const int error = errno != 0 ? errno : EIO;
         unlink(temporary.c_str());
-        return false;
+        return error;
     }
     SyncFolder(folder);
-    return true;
+    return 0;
 }
 
 }  // namespace
@@ -200,8 +254,14 @@ StoreKey OpenStoreKey(const char* path, uint32_t access)
     OpenKey& slot = OpenKeys[index];
     slot = OpenKey{};
     slot.filePath = SettingsFilePath();
-    if (slot.filePath.empty()) return 0;
-    switch (ReadWholeFile(slot.filePath, slot.originalText)) {
+    if (slot.filePath.empty()) {
+        Report(
+            "no home folder to keep the settings in: the default settings are used and none "
+            "are stored");
+        return 0;
+    }
+    std::string reason;
+    switch (ReadWholeFile(slot.filePath, slot.originalText, reason)) {
     case ReadResult::Read:
         slot.file = ParseSettingsFile(slot.originalText);
         slot.putAside = slot.file.status == RegFileStatus::Unparseable;
@@ -213,7 +273,13 @@ StoreKey OpenStoreKey(const char* path, uint32_t access)
         break;
     case ReadResult::Failed:
         // What cannot be read cannot be kept on a rewrite either.
+        Report("cannot read " + slot.filePath + " (" + reason +
+               "): the default settings are used and none are stored");
         return 0;
+    }
+    if (slot.putAside) {
+        Report("ignored " + slot.filePath + ", which is not a settings file: the default " +
+               "settings are used, and it is kept as " + FreeAsideName(slot.filePath));
     }
     // The key itself comes into being with the first value written to it: a load alone does
     // not write the file.
@@ -265,7 +331,11 @@ void CloseStoreKey(StoreKey key)
         const std::string text = SerializeSettingsFile(slot->file);
         // Nothing changed: leave the file alone, the saver stores its settings at every end.
         if (slot->putAside || text != slot->originalText) {
-            WriteSettingsFile(slot->filePath, text, slot->putAside);
+            const int error = WriteSettingsFile(slot->filePath, text, slot->putAside);
+            if (error != 0) {
+                Report("cannot store the settings in " + slot->filePath + " (" +
+                       std::strerror(error) + ")");
+            }
         }
     }
     *slot = OpenKey{};

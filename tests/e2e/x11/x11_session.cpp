@@ -79,7 +79,7 @@ void PauseSeconds(double seconds)
     }
 }
 
-VirtualScreen::VirtualScreen(int32_t width, int32_t height)
+VirtualScreen::VirtualScreen(int32_t width, int32_t height, bool anyUser)
 {
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
@@ -92,6 +92,7 @@ VirtualScreen::VirtualScreen(int32_t width, int32_t height)
         "Xvfb",      "-displayfd", "3",
         "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
         "-nolisten", "tcp",        "-noreset"};
+    if (anyUser) args.push_back("-ac");
     std::vector<char*> argv = Pointers(args);
     const int spawned = posix_spawnp(&pid_, "Xvfb", &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);

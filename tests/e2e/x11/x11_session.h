@@ -24,10 +24,11 @@ struct Shot {
 };
 
 // Xvfb on a display number it picks itself, with -noreset so that the root picture and the
-// pointer survive the tools' short connections. Ended by its process id.
+// pointer survive the tools' short connections. Ended by its process id. With anyUser, clients
+// of other users may connect too (-ac).
 class VirtualScreen {
 public:
-    VirtualScreen(int32_t width, int32_t height);
+    VirtualScreen(int32_t width, int32_t height, bool anyUser = false);
     ~VirtualScreen();
     VirtualScreen(const VirtualScreen&) = delete;
     VirtualScreen& operator=(const VirtualScreen&) = delete;
