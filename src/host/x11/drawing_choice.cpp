@@ -16,8 +16,10 @@ bool IsSoftwareRasterizer(const char* driverName)
     return false;
 }
 
-DrawingPath ChooseDrawingPath(_XDisplay* display)
+DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice)
 {
+    if (choice == RendererChoice::OpenGl) return DrawingPath::OpenGl;
+    if (choice == RendererChoice::Cpu) return DrawingPath::Cpu;
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (getPlatformDisplay == nullptr) return DrawingPath::Cpu;
