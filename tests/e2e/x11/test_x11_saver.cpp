@@ -110,6 +110,38 @@ protected:
         return LoadShotPng(out);
     }
 
+    // The headless pictures of the back ends the saver may have drawn with: the one forced, or
+    // both; a window shows exactly one of them.
+    std::vector<std::pair<std::string, Shot>> HeadlessPictures(
+        const std::string& desktopPng, const std::vector<std::string>& options)
+    {
+        std::vector<std::pair<std::string, Shot>> pictures;
+        for (const std::string renderer : {"gl", "cpu"}) {
+            if (!ForcedRenderer().empty() && renderer != ForcedRenderer()) continue;
+            pictures.emplace_back(renderer, HeadlessPicture(desktopPng, With(options, {"-renderer",
+                                                                                       renderer})));
+        }
+        return pictures;
+    }
+
+    struct Likeness {
+        std::string renderer;
+        int largest = 256;
+        double mean = 256.0;
+    };
+
+    static Likeness Closest(const Shot& shot,
+                            const std::vector<std::pair<std::string, Shot>>& pictures)
+    {
+        Likeness closest;
+        for (const auto& [renderer, picture] : pictures) {
+            Likeness likeness{renderer};
+            CompareShots(shot, picture, likeness.largest, likeness.mean);
+            if (likeness.mean < closest.mean) closest = likeness;
+        }
+        return closest;
+    }
+
     TempFolder home;
     std::unique_ptr<VirtualScreen> screen;
     SaverProcess saver;
@@ -139,12 +171,11 @@ TEST_F(X11Saver, FullScreenShowsTheDesktopEmbossedAndAKeyEndsIt)
     const Shot lit = WaitForLitWindow(0, 1000);
     ASSERT_TRUE(saver.Running()) << saver.StandardError();
 
-    const Shot expected = HeadlessPicture(desktopPng, Still);
+    const Likeness drawn = Closest(lit, HeadlessPictures(desktopPng, Still));
+    EXPECT_LE(drawn.largest, 2) << drawn.renderer;
+    EXPECT_LT(drawn.mean, 0.01) << drawn.renderer;
     int largest = 0;
     double mean = 0.0;
-    CompareShots(lit, expected, largest, mean);
-    EXPECT_LE(largest, 2);
-    EXPECT_LT(mean, 0.01);
     // Embossed: the lit desktop is not the desktop, and not flat either.
     CompareShots(lit, desktop, largest, mean);
     EXPECT_GT(mean, 10.0);
@@ -341,17 +372,14 @@ TEST_F(X11Saver, AGivenWindowThatIsResizedIsFollowed)
 
     XResizeWindow(screen->Display(), window, 640, 480);
     XSync(screen->Display(), False);
-    const Shot expected = HeadlessPicture(desktopPng, Still);
-    int largest = 0;
-    double mean = 0.0;
-    Shot shot;
+    const auto expected = HeadlessPictures(desktopPng, Still);
+    Likeness drawn;
     WaitUntil(10.0, [&] {
-        shot = TakeScreenshot(*screen, home, window);
-        CompareShots(shot, expected, largest, mean);
-        return mean < 0.01;
+        drawn = Closest(TakeScreenshot(*screen, home, window), expected);
+        return drawn.mean < 0.01;
     });
-    EXPECT_LE(largest, 2);
-    EXPECT_LT(mean, 0.01);
+    EXPECT_LE(drawn.largest, 2) << drawn.renderer;
+    EXPECT_LT(drawn.mean, 0.01) << drawn.renderer;
     saver.Signal(SIGTERM);
     EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
 }
