@@ -46,6 +46,12 @@ struct Presenter {
     bool (*resize)(void* context, int32_t width, int32_t height);
     // The device is going away: give everything up.
     void (*close)(void* context);
+    // Optional, asked after opening and after each resize: memory of its own that show can
+    // send as it is (width x height words, rows width words apart, black), for the device to
+    // draw its frames in instead of a back buffer that show would have to copy; null when the
+    // window's pixels are laid out otherwise. It stays valid until the next resize or close,
+    // and show is then handed it back as the frame.
+    uint32_t* (*frameMemory)(void* context);
 };
 
 // Opens the presenter of a device made for `window`, whose back buffer is width x height.
