@@ -25,10 +25,12 @@
 #include "host/x11/x11_host.h"
 #include "render/cpu/x11/x11_presenter.h"
 #include "render/device_lifecycle.h"
+#include "render/frame_clock.h"
 #include "render/light_spots.h"
 #include "render/scene.h"
 #include "render/switch/render_switch.h"
 #include "settings/settings.h"
+#include "support/clock.h"
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
@@ -305,7 +307,16 @@ void OnTick(int64_t now)
         FollowWindowSize();
     }
     // Nobody would see the frame.
-    if (!X11Host.mapped || X11Host.fullyObscured) return;
+    if (!X11Host.mapped || X11Host.fullyObscured) {
+        X11Host.skippedTicks = true;
+        return;
+    }
+    // The lights go on from where they were when the window was hidden: the time nothing was
+    // drawn is not one long frame.
+    if (X11Host.skippedTicks) {
+        X11Host.skippedTicks = false;
+        Clock.lastCount = QueryCounter();
+    }
     OnSaverTimer();
 }
 
