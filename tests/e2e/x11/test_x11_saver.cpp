@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -395,6 +396,66 @@ TEST_F(X11Saver, AWindowDestroyedUnderTheSaverEndsItWithStatusZero)
     XSync(screen->Display(), False);
     EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
     ExpectStoredSettingsKept();
+}
+
+// Where the light is: the middle of the bright pixels.
+struct Place {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+Place BrightMiddle(const Shot& shot)
+{
+    double x = 0.0;
+    double y = 0.0;
+    size_t count = 0;
+    for (int32_t row = 0; row < shot.height; ++row) {
+        for (int32_t column = 0; column < shot.width; ++column) {
+            const uint8_t* p = shot.At(column, row);
+            if (std::max({p[0], p[1], p[2]}) < 200) continue;
+            x += column;
+            y += row;
+            ++count;
+        }
+    }
+    return count == 0 ? Place{} : Place{x / double(count), y / double(count)};
+}
+
+double Distance(const Place& a, const Place& b)
+{
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// A window hidden for a while and shown again: the light goes on from where it was, instead
+// of leaping ahead by all the time nobody saw it.
+TEST_F(X11Saver, AfterAHiddenSpellTheLightGoesOnFromWhereItWas)
+{
+    StartScreen(640, 480);
+    const unsigned long window = screen->MakeWindow(0, 0, 640, 480, Backdrop);
+    ASSERT_TRUE(saver.Start(*screen, home,
+                            {"-window-id", WindowId(window), "-lights", "1", "-color", "white",
+                             "-speed", "20", "-seed", "5,6", "-no-time", "-no-fps"}));
+    const Place first = BrightMiddle(WaitForLitWindow(window, 200));
+    ASSERT_TRUE(saver.Running()) << saver.StandardError();
+    PauseSeconds(1.0);
+    const Place beforeHiding = BrightMiddle(TakeScreenshot(*screen, home, window));
+    // What a second in sight moves it, and what four unseen ones may: far less.
+    const double secondInSight = Distance(first, beforeHiding);
+    ASSERT_GT(secondInSight, 5.0) << "the light hardly moves";
+
+    XUnmapWindow(screen->Display(), window);
+    XSync(screen->Display(), False);
+    PauseSeconds(4.0);
+    XMapWindow(screen->Display(), window);
+    XSync(screen->Display(), False);
+    // Past the repaint of the last frame seen, to frames drawn since.
+    PauseSeconds(0.3);
+    const Place shownAgain = BrightMiddle(WaitForLitWindow(window, 200));
+    EXPECT_LT(Distance(beforeHiding, shownAgain), secondInSight)
+        << "from " << beforeHiding.x << "," << beforeHiding.y << " to " << shownAgain.x << ","
+        << shownAgain.y << "; a second in sight moves it " << secondInSight;
+    saver.Signal(SIGTERM);
+    EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
 }
 
 // A window of one pixel, and a window that is not shown or covered whole: no crash, no drawing
