@@ -16,10 +16,10 @@ bool IsSoftwareRasterizer(const char* driverName)
     return false;
 }
 
-DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice)
+namespace {
+
+DrawingPath AskEgl(_XDisplay* display)
 {
-    if (choice == RendererChoice::OpenGl) return DrawingPath::OpenGl;
-    if (choice == RendererChoice::Cpu) return DrawingPath::Cpu;
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (getPlatformDisplay == nullptr) return DrawingPath::Cpu;
@@ -39,4 +39,15 @@ DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice)
         reinterpret_cast<DriverName>(eglGetProcAddress("eglGetDisplayDriverName"));
     if (driverName == nullptr) return DrawingPath::OpenGl;
     return IsSoftwareRasterizer(driverName(egl)) ? DrawingPath::Cpu : DrawingPath::OpenGl;
+}
+
+}  // namespace
+
+DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice)
+{
+    if (choice == RendererChoice::Cpu) return DrawingPath::Cpu;
+    // Asked even when OpenGL is forced: the driver then starts here, before the libraries
+    // loaded so far are kept (support/posix/loaded_libraries.h).
+    const DrawingPath cheaper = AskEgl(display);
+    return choice == RendererChoice::OpenGl ? DrawingPath::OpenGl : cheaper;
 }

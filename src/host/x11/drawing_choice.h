@@ -13,7 +13,7 @@ enum class DrawingPath { OpenGl, Cpu };
 bool IsSoftwareRasterizer(const char* driverName);
 
 // The path the option forces, or for Auto: asks EGL which driver serves the display, without
-// making a context; OpenGL missing, or a software rasteriser, gives Cpu. The EGL display is
-// left initialised for the OpenGL back end, which would otherwise pay for the driver's start
-// itself.
+// making a context; OpenGL missing, or a software rasteriser, gives Cpu. Unless the processor
+// is forced, the EGL display is left initialised for the OpenGL back end, which would
+// otherwise pay for the driver's start itself.
 DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice);
