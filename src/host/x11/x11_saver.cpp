@@ -550,6 +550,12 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
             PrintErrorLine(
                 "no OpenGL for X11 windows: the saver needs EGL with Mesa's X11 "
                 "platform (package libegl-mesa0)");
+        } else if (X11Host.drawing == DrawingPath::Cpu && !X11Host.windowGone &&
+                   !PresenterCanShowIn(display, X11Host.window)) {
+            PrintErrorLine(("frames drawn on the processor cannot be shown in window " +
+                            WindowName(X11Host.window) +
+                            ": it needs a TrueColor visual of depth 24 or 32 (-renderer gl)")
+                               .c_str());
         }
         status = ExitFailed;
     } else {
