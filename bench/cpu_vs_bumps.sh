@@ -2,17 +2,22 @@
 # The saver's processor time beside XScreenSaver's bumps hack, in one run on a private Xvfb of
 # 1920x1080: each in a window of the screen's size, five lights for the saver, measured after a
 # settling time from /proc (user and system time of the program and of the X server, which does
-# the presenting). Prints milliseconds of processor time per second of running, and the time
-# from the saver's start to its first frame. Screenshots of both go to the output folder: bumps
-# shows "Loading..." when its picture helper failed, and its figure then means nothing.
+# the presenting). The saver is measured on each drawing path named (-renderer cpu: the
+# processor and the MIT-SHM presenter; -renderer gl: OpenGL, here Mesa's software rasteriser;
+# auto: its own choice). Prints milliseconds of processor time per second of running, and the
+# time from the saver's start to its first frame on each path. Screenshots of all go to the
+# output folder: bumps shows "Loading..." when its picture helper failed, and its figure then
+# means nothing.
 #
-#   bench/cpu_vs_bumps.sh [SECONDS]        (default 10; needs the `linux` preset built)
+#   bench/cpu_vs_bumps.sh [SECONDS [PATHS]]   (defaults 10 and "cpu gl"; needs the `linux`
+#                                              preset built)
 #
-# LP_NUM_THREADS=1 makes Mesa's software rasteriser single-threaded, for the saver's figure
+# LP_NUM_THREADS=1 makes Mesa's software rasteriser single-threaded, for the OpenGL figure
 # without the rasteriser's thread overhead.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-10}"
+paths="${2:-cpu gl}"
 settle=3
 width=1920
 height=1080
@@ -81,22 +86,28 @@ measure() {
     program=""
     awk -v n="$name" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t="$seconds" -v hz="$hz" 'BEGIN {
         own = p * 1000 / hz / t; x = s * 1000 / hz / t
-        printf "%-8s %8.1f %10.1f %8.1f\n", n, own, x, own + x }'
+        printf "%-11s %8.1f %10.1f %8.1f\n", n, own, x, own + x }'
 }
 
 echo "$width x $height, $seconds s after $settle s of settling; LP_NUM_THREADS=${LP_NUM_THREADS:-(all)}"
 echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 echo
 echo "CPU in ms per second of running (10 ms = 1 % of one core)"
-printf "%-8s %8s %10s %8s\n" "" "program" "X server" "total"
-measure tavrel "$tavrel" -window -geometry "${width}x${height}+0+0" -lights 5
+printf "%-11s %8s %10s %8s\n" "" "program" "X server" "total"
+for path in $paths; do
+    measure "tavrel-$path" "$tavrel" -window -geometry "${width}x${height}+0+0" -lights 5 \
+        -renderer "$path"
+done
 measure bumps "$bumps" -window -geometry "${width}x${height}+0+0"
 
-echo
-echo "First frame of the saver in a ${width}x${height} window (ms from start), five runs:"
-for run in 1 2 3 4 5; do
-    "$first_frame" "$tavrel" "$width" "$height" -lights 5 2>>"$out/first-frame.err" || true
-done | tr '\n' ' '
-echo
+for path in $paths; do
+    echo
+    echo "First frame of the saver on $path in a ${width}x${height} window (ms from start), five runs:"
+    for run in 1 2 3 4 5; do
+        "$first_frame" "$tavrel" "$width" "$height" -lights 5 -renderer "$path" \
+            2>>"$out/first-frame.err" || true
+    done | tr '\n' ' '
+    echo
+done
 echo
 echo "Screenshots and logs: $out"

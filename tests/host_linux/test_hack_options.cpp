@@ -157,6 +157,20 @@ TEST(HackOptions, ColoursByNameInAnyCase)
     }
 }
 
+TEST(HackOptions, RendererByName)
+{
+    const auto renderer = [](const HackOptions& o) {
+        return std::to_string(static_cast<int>(o.renderer));
+    };
+    EXPECT_EQ(renderer(Parse({}).options), "0");
+    EXPECT_EQ(Outcome("-renderer", "auto", renderer), "0");
+    EXPECT_EQ(Outcome("-renderer", "gl", renderer), "1");
+    EXPECT_EQ(Outcome("--renderer", "cpu", renderer), "2");
+    for (const char* bad : {"GL", "opengl", "", "cpu2"}) {
+        EXPECT_EQ(Outcome("-renderer", bad, renderer), "error") << bad;
+    }
+}
+
 TEST(HackOptions, MistakesGiveOneLineThatNamesThem)
 {
     const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {

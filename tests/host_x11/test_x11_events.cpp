@@ -91,7 +91,7 @@ TEST(X11Events, FocusLostToAnotherProgramButNotToOurOwnGrab)
     }
 }
 
-TEST(X11Events, SizeMappingVisibilityAndDestruction)
+TEST(X11Events, SizeMappingVisibilityExposureAndDestruction)
 {
     XEvent configure = Event(ConfigureNotify);
     configure.xconfigure.window = SaverWindow;
@@ -120,6 +120,17 @@ TEST(X11Events, SizeMappingVisibilityAndDestruction)
         EXPECT_EQ(seen.kind, SaverEventKind::VisibilityChanged);
         EXPECT_EQ(seen.fullyObscured, state == VisibilityFullyObscured);
     }
+
+    XEvent expose = Event(Expose);
+    expose.xexpose.x = 5;
+    expose.xexpose.y = 6;
+    expose.xexpose.width = 70;
+    expose.xexpose.height = 80;
+    const SaverEvent exposed = TranslateX11Event(expose, SaverWindow, Atoms, false);
+    EXPECT_EQ(exposed.kind, SaverEventKind::Exposed);
+    EXPECT_EQ(exposed.x + exposed.y + exposed.width + exposed.height, 5 + 6 + 70 + 80);
+    EXPECT_EQ(exposed.width, 70);
+    EXPECT_EQ(KindOf(Event(Expose, OtherWindow)), SaverEventKind::Ignored);
 
     XEvent destroy = Event(DestroyNotify);
     destroy.xdestroywindow.window = SaverWindow;

@@ -106,7 +106,7 @@ void GlDeviceTest::PresentAndRead()
 
 void GlDeviceTest::ReadFrame()
 {
-    ASSERT_EQ(ReadPresentedFrame(device, frame.data(), Width * 4), RenderOk);
+    ASSERT_EQ(gl::ReadPresentedFrame(device, frame.data(), Width * 4), RenderOk);
 }
 
 Rgba GlDeviceTest::Pixel(int32_t x, int32_t y) const

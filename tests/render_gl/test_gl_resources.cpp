@@ -292,7 +292,7 @@ TEST_F(GlDeviceTest, TwoDevicesKeepTheirOwnPictures)
     Present(other);
     PresentAndRead();
     std::vector<uint8_t> small(64 * 32 * 4);
-    ASSERT_EQ(ReadPresentedFrame(other, small.data(), 64 * 4), RenderOk);
+    ASSERT_EQ(gl::ReadPresentedFrame(other, small.data(), 64 * 4), RenderOk);
     EXPECT_EQ(small[2], 255);
     EXPECT_EQ(small[1], 0);
     EXPECT_EQ(Pixel(1, 1).g, 255);
@@ -314,8 +314,8 @@ TEST(GlAdapter, ReportsTheDisplayModeTheHostSets)
     EXPECT_EQ(mode.format, FormatX8R8G8B8);
     EXPECT_EQ(mode.refreshRate, 60u);
 
-    SetGlAdapterDisplayMode(DisplayMode{640, 480, 75, FormatX8R8G8B8});
-    SetGlAdapterDisplayMode(DisplayMode{0, 480, 75, FormatX8R8G8B8});  // ignored
+    gl::SetAdapterDisplayMode(DisplayMode{640, 480, 75, FormatX8R8G8B8});
+    gl::SetAdapterDisplayMode(DisplayMode{0, 480, 75, FormatX8R8G8B8});  // ignored
     EXPECT_EQ(GetAdapterModeCount(system, DefaultAdapter), 1u);
     EXPECT_EQ(GetAdapterModeCount(system, 1), 0u);
     ASSERT_EQ(EnumAdapterModes(system, DefaultAdapter, 0, mode), RenderOk);
@@ -338,7 +338,7 @@ TEST(GlAdapter, ReportsTheDisplayModeTheHostSets)
     EXPECT_EQ(viewport.width, 640u);
     EXPECT_EQ(viewport.height, 480u);
     ReleaseHandle(device);
-    SetGlAdapterDisplayMode(DisplayMode{1280, 800, 60, FormatX8R8G8B8});
+    gl::SetAdapterDisplayMode(DisplayMode{1280, 800, 60, FormatX8R8G8B8});
 
     // Requests Direct3D refuses.
     params = SaverPresentParameters(0, 0);  // full screen needs a size

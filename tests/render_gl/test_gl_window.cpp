@@ -21,7 +21,7 @@ protected:
         window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 320, 240, 0, 0, 0);
         XMapWindow(display, window);
         XSync(display, False);
-        SetGlNativeDisplay(display);
+        gl::SetNativeDisplay(display);
         system = CreateRenderSystem(RenderSdkVersion);
         ASSERT_NE(system, nullptr);
     }
@@ -32,7 +32,7 @@ protected:
         ReleaseHandle(buffer);
         ReleaseHandle(device);
         ReleaseHandle(system);
-        SetGlNativeDisplay(nullptr);
+        gl::SetNativeDisplay(nullptr);
         if (display != nullptr) {
             XDestroyWindow(display, window);
             XCloseDisplay(display);
@@ -121,7 +121,7 @@ TEST_F(GlWindowTest, EndingTheLastSystemOfAnotherDisplayLeavesThisDeviceDrawing)
                            SaverPresentParameters(16, 16), device),
               RenderOk);
     PinLoadedLibraries();
-    SetGlNativeDisplay(nullptr);
+    gl::SetNativeDisplay(nullptr);
     RenderSystem* offscreen = CreateRenderSystem(RenderSdkVersion);
     ASSERT_NE(offscreen, nullptr);
     ReleaseHandle(offscreen);  // ends the offscreen display and lets this thread's context go
@@ -129,7 +129,7 @@ TEST_F(GlWindowTest, EndingTheLastSystemOfAnotherDisplayLeavesThisDeviceDrawing)
     ASSERT_EQ(Clear(device, 0, nullptr, ClearTarget, 0x0000FF00u, 0.0f, 0), RenderOk);
     ASSERT_EQ(Present(device), RenderOk);
     std::vector<uint8_t> frame(16 * 16 * 4, 0);
-    ASSERT_EQ(ReadPresentedFrame(device, frame.data(), 16 * 4), RenderOk);
+    ASSERT_EQ(gl::ReadPresentedFrame(device, frame.data(), 16 * 4), RenderOk);
     EXPECT_EQ(frame[0], 0);
     EXPECT_EQ(frame[1], 255);
 }

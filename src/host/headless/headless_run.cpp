@@ -15,9 +15,9 @@
 #include "host/headless/png_file.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_loop.h"
-#include "render/gl/gl_device.h"
 #include "render/light_spots.h"
 #include "render/scene.h"
+#include "render/switch/render_switch.h"
 #include "settings/settings.h"
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
@@ -63,7 +63,7 @@ bool WriteFrame(const std::string& path, std::vector<uint8_t>& pixels, std::stri
 {
     const int32_t width = HeadlessHost.screenWidth;
     const int32_t height = HeadlessHost.screenHeight;
-    if (ReadPresentedFrame(SaverDevice, pixels.data(), 4 * width) < 0) {
+    if (ReadRendererFrame(SaverDevice, pixels.data(), 4 * width) < 0) {
         reason = "cannot read the frame back from the renderer";
         return false;
     }
@@ -183,12 +183,21 @@ int RunHeadless(const HackOptions& options)
     HeadlessHost = HeadlessHostState{};
     HeadlessHost.screenWidth = DesktopWidth;
     HeadlessHost.screenHeight = DesktopHeight;
-    SetGlAdapterDisplayMode(DisplayMode{static_cast<uint32_t>(DesktopWidth),
-                                        static_cast<uint32_t>(DesktopHeight), 60, FormatX8R8G8B8});
+    // Without a window nobody watches what a frame costs: OpenGL draws unless the processor
+    // is asked for, so that pictures made to be compared are drawn the same way everywhere.
+    const bool useCpu = options.renderer == RendererChoice::Cpu;
+    UseCpuRenderer(useCpu);
+    SetRendererNativeDisplay(nullptr);
+    SetRendererDisplayMode(DisplayMode{static_cast<uint32_t>(DesktopWidth),
+                                       static_cast<uint32_t>(DesktopHeight), 60, FormatX8R8G8B8});
     CreateRenderDevice(NoWindow, 0);
     if (SaverDevice == nullptr) {
         // The renderer's own message is out already; say what it means here.
-        if (SaverRenderSystem == nullptr) {
+        if (useCpu) {
+            const std::string size =
+                std::to_string(DesktopWidth) + " x " + std::to_string(DesktopHeight);
+            PrintErrorLine(("not enough memory for a frame of " + size + " pixels").c_str());
+        } else if (SaverRenderSystem == nullptr) {
             PrintErrorLine(
                 "no OpenGL: headless rendering needs EGL with Mesa's surfaceless "
                 "platform (package libegl-mesa0)");

@@ -16,7 +16,9 @@ bool IsSoftwareRasterizer(const char* driverName)
     return false;
 }
 
-DrawingPath ChooseDrawingPath(_XDisplay* display)
+namespace {
+
+DrawingPath AskEgl(_XDisplay* display)
 {
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -37,4 +39,15 @@ DrawingPath ChooseDrawingPath(_XDisplay* display)
         reinterpret_cast<DriverName>(eglGetProcAddress("eglGetDisplayDriverName"));
     if (driverName == nullptr) return DrawingPath::OpenGl;
     return IsSoftwareRasterizer(driverName(egl)) ? DrawingPath::Cpu : DrawingPath::OpenGl;
+}
+
+}  // namespace
+
+DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice)
+{
+    if (choice == RendererChoice::Cpu) return DrawingPath::Cpu;
+    // Asked even when OpenGL is forced: the driver then starts here, before the libraries
+    // loaded so far are kept (support/posix/loaded_libraries.h).
+    const DrawingPath cheaper = AskEgl(display);
+    return choice == RendererChoice::OpenGl ? DrawingPath::OpenGl : cheaper;
 }

@@ -3,6 +3,8 @@
 // blended pixel many times over.
 #pragma once
 
+#include "host/x11/hack_options.h"
+
 struct _XDisplay;
 
 enum class DrawingPath { OpenGl, Cpu };
@@ -10,7 +12,8 @@ enum class DrawingPath { OpenGl, Cpu };
 // True for the driver names of Mesa's software rasterisers (llvmpipe and softpipe).
 bool IsSoftwareRasterizer(const char* driverName);
 
-// Asks EGL which driver serves the display, without making a context. OpenGL missing, or a
-// software rasteriser, gives Cpu. The EGL display is left initialised for the OpenGL back end,
-// which would otherwise pay for the driver's start itself.
-DrawingPath ChooseDrawingPath(_XDisplay* display);
+// The path the option forces, or for Auto: asks EGL which driver serves the display, without
+// making a context; OpenGL missing, or a software rasteriser, gives Cpu. Unless the processor
+// is forced, the EGL display is left initialised for the OpenGL back end, which would
+// otherwise pay for the driver's start itself.
+DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice);

@@ -207,7 +207,8 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
         const bool known = name == "render" || name == "frames" || name == "image" ||
                            name == "size" || name == "seed" || name == "frame-time" ||
                            name == "dump-spots" || name == "lights" || name == "color" ||
-                           name == "speed" || name == "window-id" || name == "geometry";
+                           name == "speed" || name == "window-id" || name == "geometry" ||
+                           name == "renderer";
         if (!known) {
             const std::string text = "'" + std::string(arg) + "'";
             if (mistake("unknown option " + text, text) == Step::Stop) return false;
@@ -295,6 +296,14 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
             step = judge(ParseWindowId(value, a) ? ValueRead::Ok : ValueRead::Bad,
                          "expected a window id, decimal or 0x hexadecimal", "");
             if (step == Step::Use) options.windowId = a;
+        } else if (name == "renderer") {
+            const bool named = value == "auto" || value == "gl" || value == "cpu";
+            step = judge(named ? ValueRead::Ok : ValueRead::Bad, "expected gl, cpu or auto", "");
+            if (step == Step::Use) {
+                options.renderer = value == "gl"    ? RendererChoice::OpenGl
+                                   : value == "cpu" ? RendererChoice::Cpu
+                                                    : RendererChoice::Auto;
+            }
         } else if (name == "geometry") {
             WindowGeometry geometry;
             const ValueRead read = ParseGeometry(value, geometry);
@@ -359,6 +368,9 @@ const char* HackUsage()
            "  -frame-time S      every tick lasts S seconds (0 to 60) instead of the measured\n"
            "                     time, for pictures that come out the same every run; the\n"
            "                     overlay clock then starts at 2000-01-01 12:00 UTC\n"
+           "  -renderer NAME     who draws: gl (OpenGL), cpu (the processor) or auto (the\n"
+           "                     default: the processor where OpenGL is a software\n"
+           "                     rasteriser or missing, else OpenGL; OpenGL without a window)\n"
            "\n"
            "For this run only (the stored settings stay as they are):\n"
            "  -lights N          1 to 5 light spots\n"

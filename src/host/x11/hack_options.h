@@ -20,6 +20,9 @@ struct WindowGeometry {
     bool fromBottom = false;
 };
 
+// Who draws: OpenGL, the processor, or whichever costs less here (-renderer).
+enum class RendererChoice { Auto, OpenGl, Cpu };
+
 struct HackOptions {
     bool help = false;
 
@@ -32,8 +35,9 @@ struct HackOptions {
     bool sizeGiven = false;
     std::optional<uint32_t> seedIJ;  // -seed IJ,KL; both or neither
     std::optional<uint32_t> seedKL;
-    std::optional<int64_t> frameTimeNs;  // -frame-time, in counter counts (nanoseconds)
-    std::string dumpSpotsDir;            // -dump-spots
+    std::optional<int64_t> frameTimeNs;              // -frame-time, in counter counts (nanoseconds)
+    std::string dumpSpotsDir;                        // -dump-spots
+    RendererChoice renderer = RendererChoice::Auto;  // -renderer
 
     // Setting overrides for this run, as the store would hold them.
     std::optional<uint32_t> numLights;   // -lights n gives n - 1

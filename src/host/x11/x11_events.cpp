@@ -65,6 +65,14 @@ SaverEvent TranslateX11Event(const XEvent& event, unsigned long window, const Cl
         visibility.fullyObscured = event.xvisibility.state == VisibilityFullyObscured;
         return visibility;
     }
+    case Expose: {
+        SaverEvent exposed = Of(SaverEventKind::Exposed);
+        exposed.x = event.xexpose.x;
+        exposed.y = event.xexpose.y;
+        exposed.width = event.xexpose.width;
+        exposed.height = event.xexpose.height;
+        return exposed;
+    }
     case DestroyNotify:
         return event.xdestroywindow.window == window ? Of(SaverEventKind::Destroyed) : SaverEvent{};
     case ClientMessage:

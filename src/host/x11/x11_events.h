@@ -17,6 +17,7 @@ enum class SaverEventKind {
     Mapped,
     Unmapped,
     VisibilityChanged,  // fullyObscured: nothing of the window can be seen
+    Exposed,            // x, y, width, height: this part of the window must be drawn again
     Destroyed,
     CloseAsked,  // the window manager's close button (WM_DELETE_WINDOW)
 };

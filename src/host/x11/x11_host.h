@@ -24,6 +24,7 @@ struct X11HostState {
     int64_t resizedAtNs = 0;  // when that size last changed
     bool mapped = false;
     bool fullyObscured = false;
+    bool skippedTicks = false;  // ticks passed undrawn while the window could not be seen
 
     unsigned long blankCursor = 0;
     bool cursorHidden = false;

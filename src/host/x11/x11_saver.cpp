@@ -23,11 +23,14 @@
 #include "host/x11/drawing_choice.h"
 #include "host/x11/x11_events.h"
 #include "host/x11/x11_host.h"
+#include "render/cpu/x11/x11_presenter.h"
 #include "render/device_lifecycle.h"
-#include "render/gl/gl_device.h"
+#include "render/frame_clock.h"
 #include "render/light_spots.h"
 #include "render/scene.h"
+#include "render/switch/render_switch.h"
 #include "settings/settings.h"
+#include "support/clock.h"
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
@@ -161,7 +164,8 @@ Window MakeOwnWindow(Display* display, const RunPlan& plan, const HackOptions& o
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixel(display, screen);
     attributes.override_redirect = fullScreen ? True : False;
-    attributes.event_mask = StructureNotifyMask | VisibilityChangeMask | KeyPressMask;
+    attributes.event_mask =
+        StructureNotifyMask | VisibilityChangeMask | ExposureMask | KeyPressMask;
     if (fullScreen) attributes.event_mask |= ButtonPressMask | PointerMotionMask | FocusChangeMask;
     const Window window =
         XCreateWindow(display, RootWindow(display, screen), x, y, width, height, 0, CopyFromParent,
@@ -204,7 +208,7 @@ bool WatchGivenWindow(Display* display, Window window, std::string& reason)
     X11Host.height = attributes.height;
     // A mapped window under an unmapped parent still gets our frames; they cost nothing shown.
     X11Host.mapped = attributes.map_state != IsUnmapped;
-    XSelectInput(display, window, StructureNotifyMask | VisibilityChangeMask);
+    XSelectInput(display, window, StructureNotifyMask | VisibilityChangeMask | ExposureMask);
     return true;
 }
 
@@ -267,6 +271,15 @@ int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPl
     return ExitFailed;
 }
 
+// The window's visual is one the processor's frames can be shown in.
+bool PresenterCanShowIn(Display* display, Window window)
+{
+    X11Presenter* probe = OpenX11Presenter(display, window, 0, 0);
+    const bool usable = probe != nullptr;
+    CloseX11Presenter(probe);
+    return usable;
+}
+
 // The saver's window was given its new size: a device of that size, and the scene made again
 // with the lights where they were.
 void FollowWindowSize()
@@ -294,7 +307,16 @@ void OnTick(int64_t now)
         FollowWindowSize();
     }
     // Nobody would see the frame.
-    if (!X11Host.mapped || X11Host.fullyObscured) return;
+    if (!X11Host.mapped || X11Host.fullyObscured) {
+        X11Host.skippedTicks = true;
+        return;
+    }
+    // The lights go on from where they were when the window was hidden: the time nothing was
+    // drawn is not one long frame.
+    if (X11Host.skippedTicks) {
+        X11Host.skippedTicks = false;
+        Clock.lastCount = QueryCounter();
+    }
     OnSaverTimer();
 }
 
@@ -343,6 +365,14 @@ void HandleEvent(const XEvent& event, RunMode mode)
     case SaverEventKind::Mapped: X11Host.mapped = true; break;
     case SaverEventKind::Unmapped: X11Host.mapped = false; break;
     case SaverEventKind::VisibilityChanged: X11Host.fullyObscured = saverEvent.fullyObscured; break;
+    case SaverEventKind::Exposed:
+        // OpenGL draws the whole window every frame; the processor sends only what changed, so
+        // what the server lost comes back from the presenter's copy of the last frame.
+        if (X11Host.drawing == DrawingPath::Cpu && SaverDevice != nullptr) {
+            RepaintX11(X11PresenterOf(SaverDevice), saverEvent.x, saverEvent.y, saverEvent.width,
+                       saverEvent.height);
+        }
+        break;
     case SaverEventKind::Destroyed:
         // Whoever destroyed it ended the saver: the close runs, without the window.
         X11Host.windowGone = true;
@@ -492,18 +522,23 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
         return failed;
     }
 
-    // The one place where the drawing path is chosen. The CPU back end takes over here where
-    // OpenGL is a software rasteriser or missing; until it exists, OpenGL draws either way.
-    X11Host.drawing = ChooseDrawingPath(display);
+    // The one place where the drawing path is chosen: the processor where OpenGL would be a
+    // software rasteriser or is missing, unless the window is one it cannot show frames in.
+    X11Host.drawing = ChooseDrawingPath(display, options.renderer);
+    if (X11Host.drawing == DrawingPath::Cpu && options.renderer == RendererChoice::Auto &&
+        !PresenterCanShowIn(display, X11Host.window)) {
+        X11Host.drawing = DrawingPath::OpenGl;
+    }
+    UseCpuRenderer(X11Host.drawing == DrawingPath::Cpu);
     KeepLoadedLibraries();
 
     Host.mode = SaverMode::Saver;
     Host.previewFlag = plan.mode == RunMode::FullScreen ? 0 : 1;
     Host.saverWindow = X11Host.window;
     WindowServices = &X11WindowServices;
-    SetGlNativeDisplay(display);
-    SetGlAdapterDisplayMode(DisplayMode{static_cast<uint32_t>(screenWidth),
-                                        static_cast<uint32_t>(screenHeight), 60, FormatX8R8G8B8});
+    SetRendererNativeDisplay(display);
+    SetRendererDisplayMode(DisplayMode{static_cast<uint32_t>(screenWidth),
+                                       static_cast<uint32_t>(screenHeight), 60, FormatX8R8G8B8});
 
     OnSaverCreate(X11Host.window);
     if (X11Host.ownWindow) XMapRaised(display, X11Host.window);
@@ -511,10 +546,16 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     int status = ExitDone;
     if (SaverDevice == nullptr) {
         // The renderer has said what failed, in its own words; the window has ended.
-        if (SaverRenderSystem == nullptr) {
+        if (SaverRenderSystem == nullptr && X11Host.drawing == DrawingPath::OpenGl) {
             PrintErrorLine(
                 "no OpenGL for X11 windows: the saver needs EGL with Mesa's X11 "
                 "platform (package libegl-mesa0)");
+        } else if (X11Host.drawing == DrawingPath::Cpu && !X11Host.windowGone &&
+                   !PresenterCanShowIn(display, X11Host.window)) {
+            PrintErrorLine(("frames drawn on the processor cannot be shown in window " +
+                            WindowName(X11Host.window) +
+                            ": it needs a TrueColor visual of depth 24 or 32 (-renderer gl)")
+                               .c_str());
         }
         status = ExitFailed;
     } else {
@@ -525,7 +566,7 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     }
 
     ReleaseUnclosed();
-    SetGlNativeDisplay(nullptr);
+    SetRendererNativeDisplay(nullptr);
     SettingsLoaded = false;
     CloseDisplay(display);
     return status;

@@ -46,6 +46,12 @@ struct Presenter {
     bool (*resize)(void* context, int32_t width, int32_t height);
     // The device is going away: give everything up.
     void (*close)(void* context);
+    // Optional, asked after opening and after each resize: memory of its own that show can
+    // send as it is (width x height words, rows width words apart, black), for the device to
+    // draw its frames in instead of a back buffer that show would have to copy; null when the
+    // window's pixels are laid out otherwise. It stays valid until the next resize or close,
+    // and show is then handed it back as the frame.
+    uint32_t* (*frameMemory)(void* context);
 };
 
 // Opens the presenter of a device made for `window`, whose back buffer is width x height.
@@ -85,48 +91,6 @@ RenderResult GetBackBuffer(RenderDevice* device, const uint32_t*& pixels, int32_
                            int32_t& width, int32_t& height);
 
 // The same operations as render/device.h, with the same meanings and result codes.
-RenderSystem* CreateRenderSystem(uint32_t sdkVersion);
-RenderResult GetAdapterDisplayMode(RenderSystem* system, uint32_t adapter, DisplayMode& mode);
-uint32_t GetAdapterModeCount(RenderSystem* system, uint32_t adapter);
-RenderResult EnumAdapterModes(RenderSystem* system, uint32_t adapter, uint32_t index,
-                              DisplayMode& mode);
-RenderResult GetDeviceCaps(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
-                           uint32_t& devCaps);
-RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
-                          NativeWindow focusWindow, uint32_t behaviorFlags,
-                          const PresentParameters& params, RenderDevice*& device);
-void Release(RenderSystem* system);
-void Release(RenderDevice* device);
-void Release(RenderTexture* texture);
-void Release(RenderVertexBuffer* buffer);
-RenderResult TestCooperativeLevel(RenderDevice* device);
-RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects, uint32_t flags,
-                   uint32_t color, float z, uint32_t stencil);
-RenderResult BeginScene(RenderDevice* device);
-RenderResult EndScene(RenderDevice* device);
-RenderResult Present(RenderDevice* device);
-RenderResult SetTransform(RenderDevice* device, TransformType type, const Matrix4& matrix);
-RenderResult SetMaterial(RenderDevice* device, const Material& material);
-RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_t value);
-RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureStageStateType type,
-                                  uint32_t value);
-RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t usage,
-                                uint32_t vertexFormat, uint32_t pool, RenderVertexBuffer*& buffer);
-RenderResult LockVertexBuffer(RenderVertexBuffer* buffer, uint32_t offset, uint32_t size,
-                              uint8_t*& data, uint32_t flags);
-RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer);
-RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height, uint32_t levels,
-                           uint32_t usage, uint32_t format, uint32_t pool, RenderTexture*& texture);
-RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked,
-                      const int32_t* rect, uint32_t flags);
-RenderResult UnlockRect(RenderTexture* texture, uint32_t level);
-RenderResult SetVertexShader(RenderDevice* device, uint32_t vertexFormat);
-RenderResult SetPixelShader(RenderDevice* device, uint32_t handle);
-RenderResult SetStreamSource(RenderDevice* device, uint32_t stream, RenderVertexBuffer* buffer,
-                             uint32_t stride);
-RenderResult SetTexture(RenderDevice* device, uint32_t stage, RenderTexture* texture);
-RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t startVertex,
-                           uint32_t primitiveCount);
-RenderResult GetViewport(RenderDevice* device, Viewport& viewport);
+#include "render/device_operations.h"
 
 }  // namespace cpu

@@ -70,7 +70,8 @@ struct Device {
     bool hasAlpha;  // A8R8G8B8: alpha is kept, and read back
     bool hasDepth;  // asked for; there is none, so depth testing is refused
 
-    uint32_t* pixels;  // the back buffer, width words a row
+    uint32_t* pixels;     // the back buffer, width words a row
+    bool pixelsBorrowed;  // pixels are the presenter's frame memory, not ours to free
     // Per draw: where the pixel columns sample (see Columns), and two texture rows resampled
     // across; each as many as the back buffer is wide.
     int32_t* columnIndex;

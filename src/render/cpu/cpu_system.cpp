@@ -56,6 +56,18 @@ void Whole(const Device* device, RectList& list)
     list.rects[0] = PixelRect{0, 0, device->width, device->height};
 }
 
+// Draws straight into the presenter's memory when it has some to lend: no copy per frame. Both
+// are black, so nothing that was drawn is lost.
+void BorrowFrameMemory(Device* device)
+{
+    if (!device->hasPresenter || device->presenter.frameMemory == nullptr) return;
+    uint32_t* memory = device->presenter.frameMemory(device->presenter.context);
+    if (memory == nullptr || device->pixelsBorrowed) return;
+    delete[] device->pixels;
+    device->pixels = memory;
+    device->pixelsBorrowed = true;
+}
+
 }  // namespace
 
 void AddRect(RectList& list, const PixelRect& r)
@@ -125,7 +137,8 @@ bool AllocateBackBuffer(Device* device, int32_t width, int32_t height)
 
 void FreeBackBuffer(Device* device)
 {
-    delete[] device->pixels;
+    if (!device->pixelsBorrowed) delete[] device->pixels;
+    device->pixelsBorrowed = false;
     delete[] device->columnIndex;
     delete[] device->columnWeight;
     delete[] device->columnOffset;
@@ -269,6 +282,7 @@ RenderResult CreateDevice(RenderSystem* systemHandle, uint32_t adapter, uint32_t
         }
         created->presenter = presenter;
         created->hasPresenter = true;
+        BorrowFrameMemory(created);
     }
     device = ToHandle(created);
     return RenderOk;
@@ -369,6 +383,7 @@ RenderResult ResizeBackBuffer(RenderDevice* handle, uint32_t width, uint32_t hei
         !device->presenter.resize(device->presenter.context, device->width, device->height)) {
         return RenderErrorNotAvailable;
     }
+    BorrowFrameMemory(device);
     return RenderOk;
 }
 

@@ -8,7 +8,10 @@
 // matches Direct3D's top-left rule, and reading back needs no flip.
 #include <cstddef>
 
+#include "render/gl/gl_device.h"
 #include "render/gl/gl_internal.h"
+
+namespace gl {
 
 namespace {
 
@@ -58,13 +61,13 @@ void main()
 
 GLuint CompileShader(GLenum type, const char* source)
 {
-    const GLuint shader = gl.CreateShader(type);
-    gl.ShaderSource(shader, 1, &source, nullptr);
-    gl.CompileShader(shader);
+    const GLuint shader = Gl.CreateShader(type);
+    Gl.ShaderSource(shader, 1, &source, nullptr);
+    Gl.CompileShader(shader);
     GLint compiled = GL_FALSE;
-    gl.GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
+    Gl.GetShaderiv(shader, GL_COMPILE_STATUS, &compiled);
     if (compiled != GL_TRUE) {
-        gl.DeleteShader(shader);
+        Gl.DeleteShader(shader);
         return 0;
     }
     return shader;
@@ -76,22 +79,22 @@ GLuint LinkProgram()
     const GLuint fragment = CompileShader(GL_FRAGMENT_SHADER, FragmentShaderSource);
     GLuint program = 0;
     if (vertex != 0 && fragment != 0) {
-        program = gl.CreateProgram();
-        gl.AttachShader(program, vertex);
-        gl.AttachShader(program, fragment);
-        gl.BindAttribLocation(program, 0, "position");
-        gl.BindAttribLocation(program, 1, "texCoord");
-        gl.BindFragDataLocation(program, 0, "fragColor");
-        gl.LinkProgram(program);
+        program = Gl.CreateProgram();
+        Gl.AttachShader(program, vertex);
+        Gl.AttachShader(program, fragment);
+        Gl.BindAttribLocation(program, 0, "position");
+        Gl.BindAttribLocation(program, 1, "texCoord");
+        Gl.BindFragDataLocation(program, 0, "fragColor");
+        Gl.LinkProgram(program);
         GLint linked = GL_FALSE;
-        gl.GetProgramiv(program, GL_LINK_STATUS, &linked);
+        Gl.GetProgramiv(program, GL_LINK_STATUS, &linked);
         if (linked != GL_TRUE) {
-            gl.DeleteProgram(program);
+            Gl.DeleteProgram(program);
             program = 0;
         }
     }
-    gl.DeleteShader(vertex);
-    gl.DeleteShader(fragment);
+    Gl.DeleteShader(vertex);
+    Gl.DeleteShader(fragment);
     return program;
 }
 
@@ -124,9 +127,9 @@ GLint Filter(uint32_t filter)
 void SetCapability(GLenum capability, bool enabled)
 {
     if (enabled) {
-        gl.Enable(capability);
+        Gl.Enable(capability);
     } else {
-        gl.Disable(capability);
+        Gl.Disable(capability);
     }
 }
 
@@ -180,22 +183,22 @@ void ApplyStates(RenderDevice* device)
     const GlStates& states = device->states;
     SetCapability(GL_DEPTH_TEST, device->hasDepth && states.zEnable == ZBufferTrue);
     SetCapability(GL_BLEND, states.alphaBlendEnable != 0);
-    gl.BlendFunc(BlendFactor(states.srcBlend), BlendFactor(states.destBlend));
+    Gl.BlendFunc(BlendFactor(states.srcBlend), BlendFactor(states.destBlend));
     // With y running down in both, Direct3D's counter-clockwise has GL's negative area: GL's
     // back faces, the ones GL culls.
     SetCapability(GL_CULL_FACE, states.cullMode == CullCounterClockwise);
     float color[4];
     VertexColor(device, color);
-    gl.Uniform4f(device->uniformDiffuse, color[0], color[1], color[2], color[3]);
-    gl.Uniform1i(device->uniformPretransformed,
+    Gl.Uniform4f(device->uniformDiffuse, color[0], color[1], color[2], color[3]);
+    Gl.Uniform1i(device->uniformPretransformed,
                  device->vertexFormat == VertexFormatXyzRhwTex1 ? 1 : 0);
     device->stateDirty = false;
 }
 
 void ApplySampler(RenderDevice* device)
 {
-    gl.SamplerParameteri(device->sampler, GL_TEXTURE_MAG_FILTER, Filter(device->states.magFilter));
-    gl.SamplerParameteri(device->sampler, GL_TEXTURE_MIN_FILTER, Filter(device->states.minFilter));
+    Gl.SamplerParameteri(device->sampler, GL_TEXTURE_MAG_FILTER, Filter(device->states.magFilter));
+    Gl.SamplerParameteri(device->sampler, GL_TEXTURE_MIN_FILTER, Filter(device->states.minFilter));
     device->samplerDirty = false;
 }
 
@@ -205,7 +208,7 @@ void ApplyTransform(RenderDevice* device)
     Matrix4 combined;
     MultiplyMatrix(worldView, device->world, device->view);
     MultiplyMatrix(combined, worldView, device->projection);
-    gl.UniformMatrix4fv(device->uniformTransform, 1, GL_FALSE, &combined.m[0][0]);
+    Gl.UniformMatrix4fv(device->uniformTransform, 1, GL_FALSE, &combined.m[0][0]);
     device->transformDirty = false;
 }
 
@@ -215,40 +218,40 @@ bool InitDeviceDrawing(RenderDevice* device)
 {
     device->program = LinkProgram();
     if (device->program == 0) return false;
-    gl.UseProgram(device->program);
-    device->uniformTransform = gl.GetUniformLocation(device->program, "transform");
-    device->uniformPretransformed = gl.GetUniformLocation(device->program, "pretransformed");
-    device->uniformTextured = gl.GetUniformLocation(device->program, "textured");
-    device->uniformDiffuse = gl.GetUniformLocation(device->program, "diffuse");
-    gl.Uniform1i(gl.GetUniformLocation(device->program, "texture0"), 0);
+    Gl.UseProgram(device->program);
+    device->uniformTransform = Gl.GetUniformLocation(device->program, "transform");
+    device->uniformPretransformed = Gl.GetUniformLocation(device->program, "pretransformed");
+    device->uniformTextured = Gl.GetUniformLocation(device->program, "textured");
+    device->uniformDiffuse = Gl.GetUniformLocation(device->program, "diffuse");
+    Gl.Uniform1i(Gl.GetUniformLocation(device->program, "texture0"), 0);
     const float width = static_cast<float>(device->width);
     const float height = static_cast<float>(device->height);
-    gl.Uniform4f(gl.GetUniformLocation(device->program, "pixelStep"), 2.0f / width, 2.0f / height,
+    Gl.Uniform4f(Gl.GetUniformLocation(device->program, "pixelStep"), 2.0f / width, 2.0f / height,
                  1.0f / width, 1.0f / height);
 
-    gl.GenVertexArrays(1, &device->vertexArray);
-    gl.BindVertexArray(device->vertexArray);
-    gl.EnableVertexAttribArray(0);
-    gl.EnableVertexAttribArray(1);
+    Gl.GenVertexArrays(1, &device->vertexArray);
+    Gl.BindVertexArray(device->vertexArray);
+    Gl.EnableVertexAttribArray(0);
+    Gl.EnableVertexAttribArray(1);
     // The sampler's wrapping is GL's default, which is Direct3D's too.
-    gl.GenSamplers(1, &device->sampler);
-    gl.BindSampler(0, device->sampler);
-    gl.ActiveTexture(GL_TEXTURE0);
-    gl.Disable(GL_DITHER);
-    gl.DepthFunc(GL_LEQUAL);
-    gl.Viewport(0, 0, device->width, device->height);
-    gl.GetIntegerv(GL_MAX_TEXTURE_SIZE, &device->maxTextureSize);
+    Gl.GenSamplers(1, &device->sampler);
+    Gl.BindSampler(0, device->sampler);
+    Gl.ActiveTexture(GL_TEXTURE0);
+    Gl.Disable(GL_DITHER);
+    Gl.DepthFunc(GL_LEQUAL);
+    Gl.Viewport(0, 0, device->width, device->height);
+    Gl.GetIntegerv(GL_MAX_TEXTURE_SIZE, &device->maxTextureSize);
     device->uploadRowLength = 0;
     device->uploadAlignment = 4;
     SetDefaultStates(device);
-    return gl.GetError() == GL_NO_ERROR;
+    return Gl.GetError() == GL_NO_ERROR;
 }
 
 void ShutDownDeviceDrawing(RenderDevice* device)
 {
-    gl.DeleteSamplers(1, &device->sampler);
-    gl.DeleteVertexArrays(1, &device->vertexArray);
-    gl.DeleteProgram(device->program);
+    Gl.DeleteSamplers(1, &device->sampler);
+    Gl.DeleteVertexArrays(1, &device->vertexArray);
+    Gl.DeleteProgram(device->program);
     device->sampler = 0;
     device->vertexArray = 0;
     device->program = 0;
@@ -266,17 +269,17 @@ RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rect
     GLbitfield mask = 0;
     if ((flags & ClearTarget) != 0) {
         mask |= GL_COLOR_BUFFER_BIT;
-        gl.ClearColor(Channel(color, 16), Channel(color, 8), Channel(color, 0), Channel(color, 24));
+        Gl.ClearColor(Channel(color, 16), Channel(color, 8), Channel(color, 0), Channel(color, 24));
     }
     if ((flags & ClearZBuffer) != 0) {
         mask |= GL_DEPTH_BUFFER_BIT;
-        gl.ClearDepth(Saturate(z));
+        Gl.ClearDepth(Saturate(z));
     }
     if (rectCount == 0) {
-        gl.Clear(mask);
+        Gl.Clear(mask);
         return RenderOk;
     }
-    gl.Enable(GL_SCISSOR_TEST);
+    Gl.Enable(GL_SCISSOR_TEST);
     for (uint32_t i = 0; i < rectCount; ++i) {
         const int32_t* r = rects + 4 * static_cast<size_t>(i);
         const int32_t left = r[0] < 0 ? 0 : r[0];
@@ -284,10 +287,10 @@ RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rect
         const int32_t right = r[2] > device->width ? device->width : r[2];
         const int32_t bottom = r[3] > device->height ? device->height : r[3];
         if (left >= right || top >= bottom) continue;
-        gl.Scissor(left, top, right - left, bottom - top);
-        gl.Clear(mask);
+        Gl.Scissor(left, top, right - left, bottom - top);
+        Gl.Clear(mask);
     }
-    gl.Disable(GL_SCISSOR_TEST);
+    Gl.Disable(GL_SCISSOR_TEST);
     return RenderOk;
 }
 
@@ -440,10 +443,10 @@ RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t st
 
     if (device->boundBuffer != buffer || device->boundStride != stride ||
         device->boundFormat != device->vertexFormat) {
-        gl.BindBuffer(GL_ARRAY_BUFFER, buffer->name);
-        gl.VertexAttribPointer(0, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE,
+        Gl.BindBuffer(GL_ARRAY_BUFFER, buffer->name);
+        Gl.VertexAttribPointer(0, pretransformed ? 4 : 3, GL_FLOAT, GL_FALSE,
                                static_cast<GLsizei>(stride), nullptr);
-        gl.VertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride),
+        Gl.VertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, static_cast<GLsizei>(stride),
                                reinterpret_cast<const void*>(uintptr_t{vertexSize - 8}));
         device->boundBuffer = buffer;
         device->boundStride = stride;
@@ -453,10 +456,12 @@ RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t st
     RenderTexture* texture = device->texture;
     const bool textured = texture != nullptr && texture->name != 0;
     if (textured && device->boundTexture != texture) {
-        gl.BindTexture(GL_TEXTURE_2D, texture->name);
+        Gl.BindTexture(GL_TEXTURE_2D, texture->name);
         device->boundTexture = texture;
     }
-    gl.Uniform1i(device->uniformTextured, textured ? 1 : 0);
-    gl.DrawArrays(GL_TRIANGLES, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
+    Gl.Uniform1i(device->uniformTextured, textured ? 1 : 0);
+    Gl.DrawArrays(GL_TRIANGLES, static_cast<GLint>(startVertex), static_cast<GLsizei>(vertices));
     return RenderOk;
 }
+
+}  // namespace gl

@@ -1,5 +1,9 @@
 // Shared by the OpenGL back end's files: the records behind the opaque handles and the GL entry
 // points, which are looked up through EGL so that the program links against libEGL alone.
+//
+// The records are the definitions of render/device.h's handle types; the processor back end
+// keeps its own records and only casts its pointers to those types, so one program may hold
+// both back ends.
 #pragma once
 
 #define EGL_NO_X11
@@ -30,6 +34,8 @@
     X(Viewport)
 // clang-format on
 
+namespace gl {
+
 struct GlFunctions {
 #define TAVREL_GL_MEMBER(name) decltype(&::gl##name) name;
     TAVREL_GL_FUNCTIONS(TAVREL_GL_MEMBER)
@@ -37,7 +43,7 @@ struct GlFunctions {
 };
 
 // Filled by CreateRenderSystem; the pointers do not depend on a context.
-extern GlFunctions gl;
+extern GlFunctions Gl;
 
 // How a Direct3D texture format is stored: its texel size in the locked memory and the GL
 // upload that reads that memory as it is (packed types and swizzles stand in for the layouts
@@ -52,6 +58,21 @@ struct GlTextureFormat {
     bool widenA8R3G3B2;
 };
 
+// The Direct3D states this back end draws with, as set (stage 0's filters among them).
+struct GlStates {
+    uint32_t zEnable;
+    uint32_t srcBlend;
+    uint32_t destBlend;
+    uint32_t cullMode;
+    uint32_t alphaBlendEnable;
+    uint32_t lighting;
+    uint32_t ambient;
+    uint32_t magFilter;
+    uint32_t minFilter;
+};
+
+}  // namespace gl
+
 struct RenderSystem {
     EGLDisplay display;
     bool windowCapable;  // an X11 connection was given, so devices may draw into windows
@@ -62,7 +83,7 @@ struct RenderTexture {
     RenderDevice* device;  // null once the device is gone
     RenderTexture* previous;
     RenderTexture* next;
-    const GlTextureFormat* format;
+    const gl::GlTextureFormat* format;
     uint32_t width;
     uint32_t height;
     uint32_t pitch;
@@ -85,19 +106,6 @@ struct RenderVertexBuffer {
     uint32_t lockCount;
     uint32_t dirtyBegin;
     uint32_t dirtyEnd;
-};
-
-// The Direct3D states this back end draws with, as set (stage 0's filters among them).
-struct GlStates {
-    uint32_t zEnable;
-    uint32_t srcBlend;
-    uint32_t destBlend;
-    uint32_t cullMode;
-    uint32_t alphaBlendEnable;
-    uint32_t lighting;
-    uint32_t ambient;
-    uint32_t magFilter;
-    uint32_t minFilter;
 };
 
 struct RenderDevice {
@@ -128,7 +136,7 @@ struct RenderDevice {
     Matrix4 view;
     Matrix4 projection;
     Material material;
-    GlStates states;
+    gl::GlStates states;
     RenderTexture* texture;  // stage 0's
     RenderVertexBuffer* stream;
     uint32_t streamStride;
@@ -150,6 +158,8 @@ struct RenderDevice {
     RenderVertexBuffer* bufferList;
 };
 
+namespace gl {
+
 // Makes the device's context current on this thread if it is not already.
 bool MakeDeviceCurrent(RenderDevice* device);
 // Sets up the device's program, vertex array, sampler and default states; false on failure.
@@ -158,3 +168,5 @@ void ShutDownDeviceDrawing(RenderDevice* device);
 // Cuts every resource still alive loose from the device, deleting their GL objects when the
 // device's context is current; the handles stay valid until released.
 void DetachDeviceResources(RenderDevice* device, bool deleteNames);
+
+}  // namespace gl

@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <new>
 
+#include "render/gl/gl_device.h"
 #include "render/gl/gl_internal.h"
+
+namespace gl {
 
 namespace {
 
@@ -37,11 +40,11 @@ const GlTextureFormat TextureFormats[] = {
 void SetUnpack(RenderDevice* device, int32_t rowLength, int32_t alignment)
 {
     if (device->uploadRowLength != rowLength) {
-        gl.PixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+        Gl.PixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
         device->uploadRowLength = rowLength;
     }
     if (device->uploadAlignment != alignment) {
-        gl.PixelStorei(GL_UNPACK_ALIGNMENT, alignment);
+        Gl.PixelStorei(GL_UNPACK_ALIGNMENT, alignment);
         device->uploadAlignment = alignment;
     }
 }
@@ -49,7 +52,7 @@ void SetUnpack(RenderDevice* device, int32_t rowLength, int32_t alignment)
 void BindForUpload(RenderDevice* device, RenderTexture* texture)
 {
     if (device->boundTexture != texture) {
-        gl.BindTexture(GL_TEXTURE_2D, texture->name);
+        Gl.BindTexture(GL_TEXTURE_2D, texture->name);
         device->boundTexture = texture;
     }
 }
@@ -89,7 +92,7 @@ void UploadRect(RenderTexture* texture, int32_t left, int32_t top, int32_t right
         source = texture->staging + static_cast<size_t>(top) * texture->pitch +
                  static_cast<size_t>(left) * format->bytesPerTexel;
     }
-    gl.TexSubImage2D(GL_TEXTURE_2D, 0, left, top, right - left, bottom - top, format->uploadFormat,
+    Gl.TexSubImage2D(GL_TEXTURE_2D, 0, left, top, right - left, bottom - top, format->uploadFormat,
                      format->uploadType, source);
 }
 
@@ -139,13 +142,13 @@ const GlTextureFormat* FindTextureFormat(uint32_t format)
 void DetachDeviceResources(RenderDevice* device, bool deleteNames)
 {
     while (RenderTexture* texture = device->textureList) {
-        if (deleteNames) gl.DeleteTextures(1, &texture->name);
+        if (deleteNames) Gl.DeleteTextures(1, &texture->name);
         texture->name = 0;
         Unlink(texture);
         texture->device = nullptr;
     }
     while (RenderVertexBuffer* buffer = device->bufferList) {
-        if (deleteNames) gl.DeleteBuffers(1, &buffer->name);
+        if (deleteNames) Gl.DeleteBuffers(1, &buffer->name);
         buffer->name = 0;
         Unlink(buffer);
         buffer->device = nullptr;
@@ -193,22 +196,22 @@ RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height
         return RenderErrorOutOfVideoMemory;
     }
 
-    while (gl.GetError() != GL_NO_ERROR) {
+    while (Gl.GetError() != GL_NO_ERROR) {
     }
-    gl.GenTextures(1, &created->name);
+    Gl.GenTextures(1, &created->name);
     created->device = device;
     BindForUpload(device, created);
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
-    gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    gl.TexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, entry->swizzle);
+    Gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_BASE_LEVEL, 0);
+    Gl.TexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    Gl.TexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_SWIZZLE_RGBA, entry->swizzle);
     const void* zeros = entry->widenA8R3G3B2 ? static_cast<const void*>(created->widened)
                                              : static_cast<const void*>(created->staging);
     SetUnpack(device, static_cast<int32_t>(entry->widenA8R3G3B2 ? width : rowLength), 4);
-    gl.TexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(entry->internalFormat),
+    Gl.TexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(entry->internalFormat),
                   static_cast<GLsizei>(width), static_cast<GLsizei>(height), 0, entry->uploadFormat,
                   entry->uploadType, zeros);
-    if (gl.GetError() != GL_NO_ERROR) {
-        gl.DeleteTextures(1, &created->name);
+    if (Gl.GetError() != GL_NO_ERROR) {
+        Gl.DeleteTextures(1, &created->name);
         device->boundTexture = nullptr;
         DestroyTexture(created);
         return RenderErrorOutOfVideoMemory;
@@ -262,7 +265,7 @@ void Release(RenderTexture* texture)
     if (texture == nullptr) return;
     RenderDevice* device = texture->device;
     if (device != nullptr) {
-        if (MakeDeviceCurrent(device)) gl.DeleteTextures(1, &texture->name);
+        if (MakeDeviceCurrent(device)) Gl.DeleteTextures(1, &texture->name);
         Unlink(texture);
     }
     DestroyTexture(texture);
@@ -286,13 +289,13 @@ RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t 
         delete created;
         return RenderErrorOutOfVideoMemory;
     }
-    while (gl.GetError() != GL_NO_ERROR) {
+    while (Gl.GetError() != GL_NO_ERROR) {
     }
-    gl.GenBuffers(1, &created->name);
-    gl.BindBuffer(GL_ARRAY_BUFFER, created->name);
-    gl.BufferData(GL_ARRAY_BUFFER, length, created->memory, GL_DYNAMIC_DRAW);
-    if (gl.GetError() != GL_NO_ERROR) {
-        gl.DeleteBuffers(1, &created->name);
+    Gl.GenBuffers(1, &created->name);
+    Gl.BindBuffer(GL_ARRAY_BUFFER, created->name);
+    Gl.BufferData(GL_ARRAY_BUFFER, length, created->memory, GL_DYNAMIC_DRAW);
+    if (Gl.GetError() != GL_NO_ERROR) {
+        Gl.DeleteBuffers(1, &created->name);
         delete[] created->memory;
         delete created;
         return RenderErrorOutOfVideoMemory;
@@ -334,8 +337,8 @@ RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer)
     if (buffer->dirtyEnd > buffer->dirtyBegin) {
         RenderDevice* device = buffer->device;
         if (!MakeDeviceCurrent(device)) return RenderErrorInvalidCall;
-        gl.BindBuffer(GL_ARRAY_BUFFER, buffer->name);
-        gl.BufferSubData(GL_ARRAY_BUFFER, buffer->dirtyBegin, buffer->dirtyEnd - buffer->dirtyBegin,
+        Gl.BindBuffer(GL_ARRAY_BUFFER, buffer->name);
+        Gl.BufferSubData(GL_ARRAY_BUFFER, buffer->dirtyBegin, buffer->dirtyEnd - buffer->dirtyBegin,
                          buffer->memory + buffer->dirtyBegin);
     }
     return RenderOk;
@@ -346,9 +349,11 @@ void Release(RenderVertexBuffer* buffer)
     if (buffer == nullptr) return;
     RenderDevice* device = buffer->device;
     if (device != nullptr) {
-        if (MakeDeviceCurrent(device)) gl.DeleteBuffers(1, &buffer->name);
+        if (MakeDeviceCurrent(device)) Gl.DeleteBuffers(1, &buffer->name);
         Unlink(buffer);
     }
     delete[] buffer->memory;
     delete buffer;
 }
+
+}  // namespace gl

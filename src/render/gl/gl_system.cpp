@@ -6,7 +6,9 @@
 #include "render/gl/gl_device.h"
 #include "render/gl/gl_internal.h"
 
-GlFunctions gl;
+namespace gl {
+
+GlFunctions Gl;
 
 namespace {
 
@@ -40,8 +42,8 @@ bool LoadGlFunctions()
 {
     bool complete = true;
 #define TAVREL_GL_LOAD(name) \
-    gl.name = reinterpret_cast<decltype(gl.name)>(eglGetProcAddress("gl" #name)); \
-    complete = complete && gl.name != nullptr;
+    Gl.name = reinterpret_cast<decltype(Gl.name)>(eglGetProcAddress("gl" #name)); \
+    complete = complete && Gl.name != nullptr;
     TAVREL_GL_FUNCTIONS(TAVREL_GL_LOAD)
 #undef TAVREL_GL_LOAD
     return complete;
@@ -124,9 +126,9 @@ void DestroyDevice(RenderDevice* device)
     DetachDeviceResources(device, current);
     if (current) {
         ShutDownDeviceDrawing(device);
-        gl.DeleteFramebuffers(2, device->framebuffers);
-        gl.DeleteRenderbuffers(2, device->colorBuffers);
-        gl.DeleteRenderbuffers(1, &device->depthBuffer);
+        Gl.DeleteFramebuffers(2, device->framebuffers);
+        Gl.DeleteRenderbuffers(2, device->colorBuffers);
+        Gl.DeleteRenderbuffers(1, &device->depthBuffer);
     }
     EGLDisplay display = device->system->display;
     if (CurrentDevice == device) {
@@ -143,48 +145,48 @@ void DestroyDevice(RenderDevice* device)
 RenderResult CreateBackBuffers(RenderDevice* device)
 {
     GLint limit = 0;
-    gl.GetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
+    Gl.GetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &limit);
     if (device->width > limit || device->height > limit) return RenderErrorOutOfVideoMemory;
 
-    gl.GenFramebuffers(2, device->framebuffers);
-    gl.GenRenderbuffers(2, device->colorBuffers);
+    Gl.GenFramebuffers(2, device->framebuffers);
+    Gl.GenRenderbuffers(2, device->colorBuffers);
     if (device->hasDepth) {
-        gl.GenRenderbuffers(1, &device->depthBuffer);
-        gl.BindRenderbuffer(GL_RENDERBUFFER, device->depthBuffer);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, device->width,
+        Gl.GenRenderbuffers(1, &device->depthBuffer);
+        Gl.BindRenderbuffer(GL_RENDERBUFFER, device->depthBuffer);
+        Gl.RenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, device->width,
                                device->height);
     }
     for (int i = 0; i < 2; ++i) {
-        gl.BindRenderbuffer(GL_RENDERBUFFER, device->colorBuffers[i]);
-        gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, device->width, device->height);
-        gl.BindFramebuffer(GL_FRAMEBUFFER, device->framebuffers[i]);
-        gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
+        Gl.BindRenderbuffer(GL_RENDERBUFFER, device->colorBuffers[i]);
+        Gl.RenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, device->width, device->height);
+        Gl.BindFramebuffer(GL_FRAMEBUFFER, device->framebuffers[i]);
+        Gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                                    device->colorBuffers[i]);
         if (device->hasDepth) {
-            gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
+            Gl.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER,
                                        device->depthBuffer);
         }
-        if (gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        if (Gl.CheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
             return RenderErrorOutOfVideoMemory;
         }
-        gl.Viewport(0, 0, device->width, device->height);
-        gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
-        gl.Clear(GL_COLOR_BUFFER_BIT);
+        Gl.Viewport(0, 0, device->width, device->height);
+        Gl.ClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        Gl.Clear(GL_COLOR_BUFFER_BIT);
     }
     device->back = 0;
-    gl.BindFramebuffer(GL_FRAMEBUFFER, device->framebuffers[device->back]);
-    return gl.GetError() == GL_NO_ERROR ? RenderOk : RenderErrorOutOfVideoMemory;
+    Gl.BindFramebuffer(GL_FRAMEBUFFER, device->framebuffers[device->back]);
+    return Gl.GetError() == GL_NO_ERROR ? RenderOk : RenderErrorOutOfVideoMemory;
 }
 
 }  // namespace
 
-void SetGlAdapterDisplayMode(const DisplayMode& mode)
+void SetAdapterDisplayMode(const DisplayMode& mode)
 {
     if (mode.width == 0 || mode.height == 0) return;
     AdapterMode = mode;
 }
 
-void SetGlNativeDisplay(void* x11Display)
+void SetNativeDisplay(void* x11Display)
 {
     NativeDisplay = x11Display;
 }
@@ -383,14 +385,14 @@ RenderResult Present(RenderDevice* device)
         // Direct3D stretches the back buffer over the window's client area; the back buffer's
         // row 0 is the top one, the window's the bottom one.
         const bool same = windowWidth == device->width && windowHeight == device->height;
-        gl.BindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffers[device->back]);
-        gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        gl.BlitFramebuffer(0, 0, device->width, device->height, 0, windowHeight, windowWidth, 0,
+        Gl.BindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffers[device->back]);
+        Gl.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        Gl.BlitFramebuffer(0, 0, device->width, device->height, 0, windowHeight, windowWidth, 0,
                            GL_COLOR_BUFFER_BIT, same ? GL_NEAREST : GL_LINEAR);
         eglSwapBuffers(device->system->display, device->windowSurface);
     }
     device->back ^= 1u;
-    gl.BindFramebuffer(GL_FRAMEBUFFER, device->framebuffers[device->back]);
+    Gl.BindFramebuffer(GL_FRAMEBUFFER, device->framebuffers[device->back]);
     return RenderOk;
 }
 
@@ -400,12 +402,12 @@ RenderResult ReadPresentedFrame(RenderDevice* device, uint8_t* pixels, int32_t p
         return RenderErrorInvalidCall;
     }
     if (!MakeDeviceCurrent(device)) return RenderErrorInvalidCall;
-    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffers[device->back ^ 1u]);
-    gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
-    gl.PixelStorei(GL_PACK_ROW_LENGTH, pitch / 4);
-    gl.ReadPixels(0, 0, device->width, device->height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    gl.PixelStorei(GL_PACK_ROW_LENGTH, 0);
-    gl.BindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffers[device->back]);
+    Gl.BindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffers[device->back ^ 1u]);
+    Gl.PixelStorei(GL_PACK_ALIGNMENT, 4);
+    Gl.PixelStorei(GL_PACK_ROW_LENGTH, pitch / 4);
+    Gl.ReadPixels(0, 0, device->width, device->height, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    Gl.PixelStorei(GL_PACK_ROW_LENGTH, 0);
+    Gl.BindFramebuffer(GL_READ_FRAMEBUFFER, device->framebuffers[device->back]);
     return RenderOk;
 }
 
@@ -417,3 +419,5 @@ RenderResult GetViewport(RenderDevice* device, Viewport& viewport)
         0.0f, 1.0f};
     return RenderOk;
 }
+
+}  // namespace gl

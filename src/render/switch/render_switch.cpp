@@ -1,14 +1,8 @@
 #include "render/switch/render_switch.h"
 
-#define EGL_NO_X11
-#include <EGL/egl.h>
-
-#include <cctype>
-#include <cstring>
-
 #include "render/cpu/cpu_device.h"
 #include "render/cpu/x11/x11_presenter.h"
-#include "render/switch/opengl_names.h"
+#include "render/gl/gl_device.h"
 
 namespace {
 
@@ -17,7 +11,7 @@ bool UseCpu = false;
 }  // namespace
 
 // Every operation goes where the choice says.
-#define TAVREL_SWITCH(call) return UseCpu ? cpu::call : OpenGl##call
+#define TAVREL_SWITCH(call) return UseCpu ? cpu::call : gl::call
 
 void UseCpuRenderer(bool useCpu)
 {
@@ -31,13 +25,13 @@ bool UsingCpuRenderer()
 
 void SetRendererNativeDisplay(void* x11Display)
 {
-    OpenGlSetNativeDisplay(x11Display);
+    gl::SetNativeDisplay(x11Display);
     UseX11Presenters(static_cast<Display*>(x11Display));
 }
 
 void SetRendererDisplayMode(const DisplayMode& mode)
 {
-    OpenGlSetAdapterDisplayMode(mode);
+    gl::SetAdapterDisplayMode(mode);
     cpu::SetAdapterDisplayMode(mode);
 }
 
@@ -50,42 +44,6 @@ RenderResult ResizeRenderer(RenderDevice* device, uint32_t width, uint32_t heigh
 {
     if (device == nullptr || width == 0 || height == 0) return RenderErrorInvalidCall;
     return UseCpu ? cpu::ResizeBackBuffer(device, width, height) : RenderOk;
-}
-
-bool OpenGlIsSoftware()
-{
-    RenderSystem* system = OpenGlCreateRenderSystem(RenderSdkVersion);
-    if (system == nullptr) return true;
-    PresentParameters params{};
-    params.backBufferWidth = 16;
-    params.backBufferHeight = 16;
-    params.backBufferFormat = FormatX8R8G8B8;
-    params.backBufferCount = 1;
-    params.swapEffect = SwapEffectFlip;
-    params.windowed = 1;
-    RenderDevice* device = nullptr;
-    bool software = true;
-    // The device's context is current once it exists, so the renderer's name can be asked.
-    if (OpenGlCreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,
-                           params, device) == RenderOk) {
-        using GetString = const unsigned char* (*)(unsigned int);
-        constexpr unsigned int Renderer = 0x1F01;  // GL_RENDERER
-        const auto getString = reinterpret_cast<GetString>(eglGetProcAddress("glGetString"));
-        const unsigned char* name = getString != nullptr ? getString(Renderer) : nullptr;
-        if (name != nullptr) {
-            char lower[256] = {};
-            for (size_t i = 0; i + 1 < sizeof lower && name[i] != '\0'; ++i) {
-                lower[i] = static_cast<char>(std::tolower(name[i]));
-            }
-            // Mesa's llvmpipe, softpipe and swrast.
-            software = std::strstr(lower, "llvmpipe") != nullptr ||
-                       std::strstr(lower, "softpipe") != nullptr ||
-                       std::strstr(lower, "software") != nullptr;
-        }
-    }
-    OpenGlRelease(device);
-    OpenGlRelease(system);
-    return software;
 }
 
 RenderSystem* CreateRenderSystem(uint32_t sdkVersion)

@@ -1,10 +1,11 @@
-// One program, two drawing back ends: the OpenGL one, and the processor one (render/cpu) for
-// machines whose OpenGL is a software rasteriser. The render/device.h operations defined here
-// hand every call to the back end chosen with UseCpuRenderer.
+// One program, two drawing back ends: the OpenGL one (render/gl, namespace gl), and the
+// processor one (render/cpu, namespace cpu) for machines whose OpenGL is a software
+// rasteriser. The render/device.h operations defined here hand every call to the back end
+// chosen with UseCpuRenderer; on Linux nothing else defines them.
 //
 // A host of the Linux saver:
 //   SetRendererNativeDisplay(display);           // before anything else, null when headless
-//   UseCpuRenderer(OpenGlIsSoftware());          // or from an option
+//   UseCpuRenderer(useCpu);                      // the X11 host asks EGL (drawing_choice.h)
 //   SetRendererDisplayMode({w, h, 60, FormatX8R8G8B8});
 //   ... CreateRenderDevice (the core) ...
 //   on a resize of the window: ResizeRenderer(SaverDevice, w, h);
@@ -24,7 +25,7 @@ bool UsingCpuRenderer();
 // offscreen only. It must outlive every render system made after this.
 void SetRendererNativeDisplay(void* x11Display);
 
-// The screen's mode, reported by adapter 0 of either back end (see SetGlAdapterDisplayMode).
+// The screen's mode, reported by adapter 0 of either back end (see gl::SetAdapterDisplayMode).
 void SetRendererDisplayMode(const DisplayMode& mode);
 
 // The last presented frame, rows top first, pitch bytes apart, pixels red, green, blue, alpha.
@@ -34,7 +35,3 @@ RenderResult ReadRendererFrame(RenderDevice* device, uint8_t* pixels, int32_t pi
 // stays and is stretched over the window when presented, so it has nothing to do. A host that
 // may make the device again (ResumeRenderer) keeps DevicePresentParameters in step itself.
 RenderResult ResizeRenderer(RenderDevice* device, uint32_t width, uint32_t height);
-
-// True when OpenGL here (on the display given above, or offscreen) is drawn by a software
-// rasteriser, or cannot be had at all: then the processor back end costs less.
-bool OpenGlIsSoftware();

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -110,6 +111,38 @@ protected:
         return LoadShotPng(out);
     }
 
+    // The headless pictures of the back ends the saver may have drawn with: the one forced, or
+    // both; a window shows exactly one of them.
+    std::vector<std::pair<std::string, Shot>> HeadlessPictures(
+        const std::string& desktopPng, const std::vector<std::string>& options)
+    {
+        std::vector<std::pair<std::string, Shot>> pictures;
+        for (const std::string renderer : {"gl", "cpu"}) {
+            if (!ForcedRenderer().empty() && renderer != ForcedRenderer()) continue;
+            pictures.emplace_back(renderer, HeadlessPicture(desktopPng, With(options, {"-renderer",
+                                                                                       renderer})));
+        }
+        return pictures;
+    }
+
+    struct Likeness {
+        std::string renderer;
+        int largest = 256;
+        double mean = 256.0;
+    };
+
+    static Likeness Closest(const Shot& shot,
+                            const std::vector<std::pair<std::string, Shot>>& pictures)
+    {
+        Likeness closest;
+        for (const auto& [renderer, picture] : pictures) {
+            Likeness likeness{renderer};
+            CompareShots(shot, picture, likeness.largest, likeness.mean);
+            if (likeness.mean < closest.mean) closest = likeness;
+        }
+        return closest;
+    }
+
     TempFolder home;
     std::unique_ptr<VirtualScreen> screen;
     SaverProcess saver;
@@ -139,12 +172,11 @@ TEST_F(X11Saver, FullScreenShowsTheDesktopEmbossedAndAKeyEndsIt)
     const Shot lit = WaitForLitWindow(0, 1000);
     ASSERT_TRUE(saver.Running()) << saver.StandardError();
 
-    const Shot expected = HeadlessPicture(desktopPng, Still);
+    const Likeness drawn = Closest(lit, HeadlessPictures(desktopPng, Still));
+    EXPECT_LE(drawn.largest, 2) << drawn.renderer;
+    EXPECT_LT(drawn.mean, 0.01) << drawn.renderer;
     int largest = 0;
     double mean = 0.0;
-    CompareShots(lit, expected, largest, mean);
-    EXPECT_LE(largest, 2);
-    EXPECT_LT(mean, 0.01);
     // Embossed: the lit desktop is not the desktop, and not flat either.
     CompareShots(lit, desktop, largest, mean);
     EXPECT_GT(mean, 10.0);
@@ -227,11 +259,20 @@ TEST_F(X11Saver, GivenWindowShowsTheLitDesktopUntilSigterm)
     ASSERT_EQ(shot.width, 320);
     EXPECT_GE(CountBright(shot, 200), 500u);
     // The whole window is the saver's: dark between the lights, no background left.
-    size_t background = 0;
-    for (size_t i = 0; i + 2 < shot.rgb.size(); i += 3) {
-        background += shot.rgb[i] == 0x30 && shot.rgb[i + 1] == 0x58 && shot.rgb[i + 2] == 0x78;
-    }
-    EXPECT_EQ(background, 0u);
+    const auto background = [](const Shot& s) {
+        size_t count = 0;
+        for (size_t i = 0; i + 2 < s.rgb.size(); i += 3) {
+            count += s.rgb[i] == 0x30 && s.rgb[i + 1] == 0x58 && s.rgb[i + 2] == 0x78;
+        }
+        return count;
+    };
+    EXPECT_EQ(background(shot), 0u);
+    // Cleared to its background by someone else, as the server does when it loses what a
+    // window showed: the saver draws all of it again, not only where the lights move.
+    XClearArea(screen->Display(), window, 0, 0, 0, 0, True);
+    XSync(screen->Display(), False);
+    PauseSeconds(0.5);
+    EXPECT_EQ(background(TakeScreenshot(*screen, home, window)), 0u) << "after an exposure";
 
     saver.Signal(SIGTERM);
     EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
@@ -341,17 +382,14 @@ TEST_F(X11Saver, AGivenWindowThatIsResizedIsFollowed)
 
     XResizeWindow(screen->Display(), window, 640, 480);
     XSync(screen->Display(), False);
-    const Shot expected = HeadlessPicture(desktopPng, Still);
-    int largest = 0;
-    double mean = 0.0;
-    Shot shot;
+    const auto expected = HeadlessPictures(desktopPng, Still);
+    Likeness drawn;
     WaitUntil(10.0, [&] {
-        shot = TakeScreenshot(*screen, home, window);
-        CompareShots(shot, expected, largest, mean);
-        return mean < 0.01;
+        drawn = Closest(TakeScreenshot(*screen, home, window), expected);
+        return drawn.mean < 0.01;
     });
-    EXPECT_LE(largest, 2);
-    EXPECT_LT(mean, 0.01);
+    EXPECT_LE(drawn.largest, 2) << drawn.renderer;
+    EXPECT_LT(drawn.mean, 0.01) << drawn.renderer;
     saver.Signal(SIGTERM);
     EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
 }
@@ -367,6 +405,66 @@ TEST_F(X11Saver, AWindowDestroyedUnderTheSaverEndsItWithStatusZero)
     XSync(screen->Display(), False);
     EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
     ExpectStoredSettingsKept();
+}
+
+// Where the light is: the middle of the bright pixels.
+struct Place {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+Place BrightMiddle(const Shot& shot)
+{
+    double x = 0.0;
+    double y = 0.0;
+    size_t count = 0;
+    for (int32_t row = 0; row < shot.height; ++row) {
+        for (int32_t column = 0; column < shot.width; ++column) {
+            const uint8_t* p = shot.At(column, row);
+            if (std::max({p[0], p[1], p[2]}) < 200) continue;
+            x += column;
+            y += row;
+            ++count;
+        }
+    }
+    return count == 0 ? Place{} : Place{x / double(count), y / double(count)};
+}
+
+double Distance(const Place& a, const Place& b)
+{
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// A window hidden for a while and shown again: the light goes on from where it was, instead
+// of leaping ahead by all the time nobody saw it.
+TEST_F(X11Saver, AfterAHiddenSpellTheLightGoesOnFromWhereItWas)
+{
+    StartScreen(640, 480);
+    const unsigned long window = screen->MakeWindow(0, 0, 640, 480, Backdrop);
+    ASSERT_TRUE(saver.Start(*screen, home,
+                            {"-window-id", WindowId(window), "-lights", "1", "-color", "white",
+                             "-speed", "20", "-seed", "5,6", "-no-time", "-no-fps"}));
+    const Place first = BrightMiddle(WaitForLitWindow(window, 200));
+    ASSERT_TRUE(saver.Running()) << saver.StandardError();
+    PauseSeconds(1.0);
+    const Place beforeHiding = BrightMiddle(TakeScreenshot(*screen, home, window));
+    // What a second in sight moves it, and what four unseen ones may: far less.
+    const double secondInSight = Distance(first, beforeHiding);
+    ASSERT_GT(secondInSight, 5.0) << "the light hardly moves";
+
+    XUnmapWindow(screen->Display(), window);
+    XSync(screen->Display(), False);
+    PauseSeconds(4.0);
+    XMapWindow(screen->Display(), window);
+    XSync(screen->Display(), False);
+    // Past the repaint of the last frame seen, to frames drawn since.
+    PauseSeconds(0.3);
+    const Place shownAgain = BrightMiddle(WaitForLitWindow(window, 200));
+    EXPECT_LT(Distance(beforeHiding, shownAgain), secondInSight)
+        << "from " << beforeHiding.x << "," << beforeHiding.y << " to " << shownAgain.x << ","
+        << shownAgain.y << "; a second in sight moves it " << secondInSight;
+    saver.Signal(SIGTERM);
+    EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
 }
 
 // A window of one pixel, and a window that is not shown or covered whole: no crash, no drawing

@@ -11,6 +11,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -197,6 +198,12 @@ SaverProcess::~SaverProcess()
     }
 }
 
+std::string ForcedRenderer()
+{
+    const char* name = std::getenv("TAVREL_TEST_RENDERER");
+    return name != nullptr ? name : "";
+}
+
 bool SaverProcess::Start(const VirtualScreen& screen, const TempFolder& home,
                          const std::vector<std::string>& args,
                          const std::vector<std::string>& environment)
@@ -212,6 +219,10 @@ bool SaverProcess::Start(const VirtualScreen& screen, const TempFolder& home,
     std::vector<std::string> env = Environment(added);
     std::vector<std::string> argStrings = {TAVREL_PROGRAM};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
+    const bool chosen = std::find(args.begin(), args.end(), "-renderer") != args.end();
+    if (!ForcedRenderer().empty() && !chosen) {
+        argStrings.insert(argStrings.end(), {"-renderer", ForcedRenderer()});
+    }
     std::vector<char*> argv = Pointers(argStrings);
     std::vector<char*> envp = Pointers(env);
 

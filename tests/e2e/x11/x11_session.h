@@ -54,6 +54,10 @@ private:
     _XDisplay* display_ = nullptr;
 };
 
+// The drawing path every saver is started on (-renderer gl or cpu) unless its arguments name
+// one: TAVREL_TEST_RENDERER from the environment, or empty for the program's own choice.
+std::string ForcedRenderer();
+
 // The saver run as its own process, its standard error kept in a file.
 class SaverProcess {
 public:

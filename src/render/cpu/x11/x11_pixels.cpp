@@ -3,6 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // An 8-bit channel into a field of the mask's width (wider fields repeat the top bits).
@@ -42,8 +46,25 @@ void ConvertPixels(const uint32_t* in, uint8_t* out, int32_t count, const X11Pix
     const bool nativeOrder = layout.mostSignificantFirst != NativeLittleEndian();
     if (nativeOrder && layout.redMask == 0xFF0000u && layout.greenMask == 0xFF00u &&
         layout.blueMask == 0xFFu) {
-        for (int32_t i = 0; i < count; ++i) {
-            const uint32_t p = (in[i] & 0x00FFFFFFu) | layout.opaqueBits;
+        // The common visual: a masked copy, four pixels at a time where the processor can.
+        const uint32_t opaque = layout.opaqueBits;
+        int32_t i = 0;
+#if defined(__SSE2__)
+        for (; i < count && (reinterpret_cast<uintptr_t>(out + 4 * i) & 15) != 0; ++i) {
+            const uint32_t p = (in[i] & 0x00FFFFFFu) | opaque;
+            std::memcpy(out + 4 * i, &p, 4);
+        }
+        const __m128i keep = _mm_set1_epi32(0x00FFFFFF);
+        const __m128i set = _mm_set1_epi32(static_cast<int>(opaque));
+        for (; i + 4 <= count; i += 4) {
+            const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+            _mm_stream_si128(reinterpret_cast<__m128i*>(out + 4 * i),
+                             _mm_or_si128(_mm_and_si128(p, keep), set));
+        }
+        _mm_sfence();
+#endif
+        for (; i < count; ++i) {
+            const uint32_t p = (in[i] & 0x00FFFFFFu) | opaque;
             std::memcpy(out + 4 * i, &p, 4);
         }
         return;

@@ -7,6 +7,7 @@
 #include <sys/shm.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -27,6 +28,7 @@ struct X11Presenter {
     int32_t width;
     int32_t height;
     bool putPending;  // the server may still be reading the shared image
+    bool lent;        // the device draws in the image itself (FrameMemory)
 };
 
 namespace {
@@ -182,6 +184,22 @@ bool ShowThunk(void* context, const uint32_t* pixels, int32_t pitch, int32_t wid
                      rectCount);
 }
 
+// The image can be the device's back buffer when its pixels are the back buffer's words as they
+// are: the usual depth-24 visual in this machine's byte order, rows without padding.
+uint32_t* FrameMemory(void* context)
+{
+    auto* p = static_cast<X11Presenter*>(context);
+    const X11PixelLayout& l = p->layout;
+    const bool asTheyAre = l.redMask == 0xFF0000u && l.greenMask == 0xFF00u &&
+                           l.blueMask == 0xFFu && l.opaqueBits == 0 &&
+                           l.mostSignificantFirst == (std::endian::native == std::endian::big);
+    if (p->image == nullptr || !asTheyAre || p->image->bytes_per_line != 4 * p->width) {
+        return nullptr;
+    }
+    p->lent = true;
+    return reinterpret_cast<uint32_t*>(p->image->data);
+}
+
 bool ResizeThunk(void* context, int32_t width, int32_t height)
 {
     return ResizeX11Presenter(static_cast<X11Presenter*>(context), width, height);
@@ -199,7 +217,7 @@ bool OpenForDevice(void*, NativeWindow window, int32_t width, int32_t height,
     X11Presenter* opened =
         OpenX11Presenter(PresenterDisplay, window, width, height, PresenterOptions);
     if (opened == nullptr) return false;
-    presenter = cpu::Presenter{opened, ShowThunk, ResizeThunk, CloseThunk};
+    presenter = cpu::Presenter{opened, ShowThunk, ResizeThunk, CloseThunk, FrameMemory};
     return true;
 }
 
@@ -250,6 +268,7 @@ bool ResizeX11Presenter(X11Presenter* p, int32_t width, int32_t height)
     if (p == nullptr) return false;
     if (width == p->width && height == p->height) return true;
     DestroyImage(p);
+    p->lent = false;
     return CreateImage(p, width, height);
 }
 
@@ -268,6 +287,17 @@ void Put(X11Presenter* p, int32_t x, int32_t y, int32_t width, int32_t height)
     }
 }
 
+// Once the device draws in the shared image itself, the next frame may start at once: the
+// server must have read what it was sent by then. Otherwise that waits for the next show.
+void ReleaseImage(X11Presenter* p)
+{
+    if (p->lent && p->putPending) {
+        WaitForServer(p);
+    } else {
+        XFlush(p->display);
+    }
+}
+
 }  // namespace
 
 bool ShowOnX11(X11Presenter* p, const uint32_t* pixels, int32_t pitch, int32_t width,
@@ -279,6 +309,7 @@ bool ShowOnX11(X11Presenter* p, const uint32_t* pixels, int32_t pitch, int32_t w
     const int32_t right = std::min(width, p->width);
     const int32_t bottom = std::min(height, p->height);
     XImage* image = p->image;
+    const bool inPlace = pixels == reinterpret_cast<const uint32_t*>(image->data);
     for (uint32_t i = 0; i < rectCount; ++i) {
         const cpu::PixelRect& r = rects[i];
         const int32_t x0 = std::max(r.left, 0);
@@ -286,7 +317,7 @@ bool ShowOnX11(X11Presenter* p, const uint32_t* pixels, int32_t pitch, int32_t w
         const int32_t x1 = std::min(r.right, right);
         const int32_t y1 = std::min(r.bottom, bottom);
         if (x0 >= x1 || y0 >= y1) continue;
-        for (int32_t y = y0; y < y1; ++y) {
+        for (int32_t y = y0; y < y1 && !inPlace; ++y) {
             ConvertPixels(pixels + static_cast<size_t>(y) * pitch + x0,
                           reinterpret_cast<uint8_t*>(image->data) +
                               static_cast<size_t>(y) * image->bytes_per_line + 4 * x0,
@@ -294,7 +325,7 @@ bool ShowOnX11(X11Presenter* p, const uint32_t* pixels, int32_t pitch, int32_t w
         }
         Put(p, x0, y0, x1 - x0, y1 - y0);
     }
-    XFlush(p->display);
+    ReleaseImage(p);
     return true;
 }
 
@@ -310,7 +341,7 @@ bool RepaintX11(X11Presenter* p, int32_t x, int32_t y, int32_t width, int32_t he
     const auto y1 =
         static_cast<int32_t>(std::min<int64_t>(int64_t{y} + std::max(height, 0), p->height));
     if (x0 < x1 && y0 < y1) Put(p, x0, y0, x1 - x0, y1 - y0);
-    XFlush(p->display);
+    ReleaseImage(p);
     return true;
 }
 
