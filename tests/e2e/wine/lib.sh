@@ -337,6 +337,13 @@ saver_stop() {
 mouse_to() { xdotool mousemove "$1" "$2"; sleep 0.15; }
 key() { xdotool key "$@"; sleep 0.15; }
 click() { xdotool click "${1:-1}"; sleep 0.15; }
+# saver_move X Y: the pointer to (X, Y), then waits until the saver has handled the move. A saver
+# busy with a frame when two moves arrive gets them as one message (Wine merges the moves still
+# waiting), which would count one change where the user made two.
+saver_move() {
+    mouse_to "$1" "$2"
+    drv sync --class "$SAVER_TITLE" || fail "the saver does not answer"
+}
 # pointer: the X pointer's position, "X Y".
 pointer() {
     # shellcheck disable=SC2034  # set by the eval, not needed
