@@ -294,8 +294,31 @@ saver_wait_frame() {
     done
 }
 
+# saver_wait_lit [SECONDS]: the black window shows before the first frame does: waits (default
+# 20 s) until light of any colour shows between the overlay's corners (above the caption, below
+# the clock), and says how long that took.
+saver_wait_lit() {
+    local limit=${1:-20} started=$(date +%s%N) tmp=$E2E_OUT/.probe.png lit
+    local deadline=$((started + limit * 1000000000))
+    while :; do
+        if ! saver_running; then
+            wait_exit "$SAVER_PID" 1
+            fail "the saver ended before its light showed ($(saver_ending))"
+        fi
+        lit=0
+        import -window root "$tmp" 2>/dev/null \
+            && lit=$("$E2E_PICTURE" lit "$tmp" --rect 0,64,1024,664)
+        if [ "${lit:-0}" -ge 500 ]; then
+            pass "light on the screen ($lit pixels, $(( ($(date +%s%N) - started) / 1000000 )) ms)"
+            return 0
+        fi
+        [ "$(date +%s%N)" -lt "$deadline" ] || fail "no light on the screen within $limit s"
+        sleep 0.2
+    done
+}
+
 # saver_begin X Y [ARGS...]: the pointer to (X, Y), then the staged saver started with ARGS
-# (default /s) and waited for until its first frame is on the screen.
+# (default /s) and waited for until its first lit frame is on the screen.
 saver_begin() {
     local x=$1 y=$2
     shift 2
@@ -304,6 +327,7 @@ saver_begin() {
     saver_start "${@:-/s}"
     saver_wait_window
     saver_wait_frame
+    saver_wait_lit
 }
 
 # saver_expect_ends WHAT [SECONDS]: the saver process ends within SECONDS (default 10), status 0.
