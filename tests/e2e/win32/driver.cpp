@@ -5,7 +5,8 @@
 //   e2e-driver wait-gone   WINDOW                 wait until no such window exists
 //   e2e-driver sync        WINDOW                 return once WINDOW's thread has taken and
 //                                             handled the input X sent before this started
-//   e2e-driver info        WINDOW                 one line of facts about the window
+//   e2e-driver info        WINDOW                 one line of facts about the window (for a
+//                                             top-level one, its thread's keyboard focus too)
 //   e2e-driver dump        WINDOW                 the window, then one line per descendant
 //   e2e-driver click       WINDOW --id N          press a button (BM_CLICK, posted)
 //   e2e-driver check       WINDOW --id N --value V    BM_SETCHECK
@@ -169,6 +170,13 @@ void Describe(HWND window)
         static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
         static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)), Handle(GetParent(window)),
         Handle(GetWindow(window, GW_OWNER)), static_cast<unsigned long>(pid));
+    if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0) {
+        // The keyboard focus of the window's thread: a control of a dialog, say.
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui);
+        std::printf("\tfocus=%lu", Handle(gui.hwndFocus));
+    }
     if (SameClass(cls, L"Button")) {
         std::printf("\tcheck=%ld", static_cast<long>(Ask(window, BM_GETCHECK, 0, 0)));
     } else if (SameClass(cls, L"ComboBox")) {
