@@ -294,12 +294,13 @@ saver_wait_frame() {
     done
 }
 
-# saver_wait_lit [SECONDS]: the black window shows before the first frame does: waits (default
-# 20 s) until light of any colour shows between the overlay's corners (above the caption, below
-# the clock), and says how long that took.
+# saver_wait_lit: the black window shows before the first frame does: waits (up to 20 s) until
+# light of any colour shows between the overlay's corners (above the caption, below the clock),
+# and says how long that took.
 saver_wait_lit() {
-    local limit=${1:-20} started=$(date +%s%N) tmp=$E2E_OUT/.probe.png lit
-    local deadline=$((started + limit * 1000000000))
+    local started deadline tmp=$E2E_OUT/.probe.png lit
+    started=$(date +%s%N)
+    deadline=$((started + 20 * 1000000000))
     while :; do
         if ! saver_running; then
             wait_exit "$SAVER_PID" 1
@@ -312,7 +313,7 @@ saver_wait_lit() {
             pass "light on the screen ($lit pixels, $(( ($(date +%s%N) - started) / 1000000 )) ms)"
             return 0
         fi
-        [ "$(date +%s%N)" -lt "$deadline" ] || fail "no light on the screen within $limit s"
+        [ "$(date +%s%N)" -lt "$deadline" ] || fail "no light on the screen within 20 s"
         sleep 0.2
     done
 }

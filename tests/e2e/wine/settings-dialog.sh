@@ -17,11 +17,13 @@ store() {
     for pair in "$@"; do reg_set "$settings_key" "${pair%=*}" REG_DWORD "${pair#*=}"; done
 }
 # stored: the key's values as "NAME=DATA" in byte order, on one line.
-stored() { reg_values "$settings_key" | awk -F '|' '{ print $1 "=" $3 }' | LC_ALL=C sort | paste -sd ' '; }
+stored() {
+    reg_values "$settings_key" | awk -F '|' '{ print $1 "=" $3 }' | LC_ALL=C sort | paste -sd ' '
+}
 
-# dialog_open [saver_stage options]: starts /c and waits for the dialog; DUMP is its controls.
+# dialog_open: starts /c and waits for the dialog; DUMP is its controls.
 dialog_open() {
-    saver_stage "$@"
+    saver_stage
     saver_start /c
     wait_x_window "$TITLE" 20 "$SAVER_PID"
     dialog_read
@@ -56,7 +58,8 @@ expect_eq "$(shows 107 items) $(selected 107)" \
 expect_eq "$(shows 108 pos)/$(shows 108 min)/$(shows 108 max)" 80/0/100 \
     "the speed at 80 on a slider of 0 to 100"
 expect_eq "$(shows 109 bitmap)" 1 "the logo control holds a picture"
-expect_eq "$(field "$(head -n 1 <<<"$DUMP")" focus)" "$(shows 2 hwnd)" "the keyboard focus is on Cancel"
+expect_eq "$(field "$(head -n 1 <<<"$DUMP")" focus)" "$(shows 2 hwnd)" \
+    "the keyboard focus is on Cancel"
 expect_eq "$(tail -n +2 <<<"$DUMP" | cut -f 2 | sed 's/^id=//' | paste -sd ' ')" \
     "98 98 98 102 99 103 104 105 99 106 99 107 99 108 109 110 101 111 2 1" \
     "the controls in the template's tab order"
@@ -72,7 +75,8 @@ click_at $((left - 1)) "$top"
 sleep 1
 expect_eq "$(wc -l <"$BROWSER_LOG")" 0 "a click one pixel left of the logo opens nothing"
 click_at "$right" "$bottom"
-wait_for 10 test "$(wc -l <"$BROWSER_LOG")" -ge 1 || fail "a click on the logo's corner opened nothing"
+wait_for 10 test "$(wc -l <"$BROWSER_LOG")" -ge 1 \
+    || fail "a click on the logo's corner opened nothing"
 expect_eq "$(sed -n 1p "$BROWSER_LOG")" "\"$browser\" http://www.lumenwright.example/" \
     "a click at the logo's right bottom corner opens the home page"
 IFS=, read -r left top right bottom <<<"$(shows 111 rect)"
@@ -110,7 +114,8 @@ expect_eq "$(shows 103 check)$(shows 104 check)$(shows 105 check) $(selected 106
     "010 3 Cyan" "Default shows Use TnL off, Show Time on, Show FPS off, 3 lights, Cyan"
 expect_eq "$(field "$(head -n 1 <<<"$DUMP")" focus)" "$(shows 2 hwnd)" "the focus is back on Cancel"
 shot_window "$TITLE" "$E2E_OUT/dialog.png"
-expect_eq "$(identify -format %wx%h "$E2E_OUT/dialog.png")" "$(field "$(head -n 1 <<<"$DUMP")" size)" \
+expect_eq "$(identify -format %wx%h "$E2E_OUT/dialog.png")" \
+    "$(field "$(head -n 1 <<<"$DUMP")" size)" \
     "the dialog's picture has the dialog's size"
 # The logo is drawn at its own size in the middle of its control, pixel for pixel.
 IFS=, read -r dleft dtop _ _ <<<"$(field "$(head -n 1 <<<"$DUMP")" rect)"
@@ -120,7 +125,8 @@ read -r lw lh <<<"$(identify -format '%w %h' "$logo")"
 best=
 for dx in 0 1; do
     for dy in 0 1; do
-        x=$((left - dleft + (right - left - lw) / 2 + dx)) y=$((top - dtop + (bottom - top - lh) / 2 + dy))
+        x=$((left - dleft + (right - left - lw) / 2 + dx))
+        y=$((top - dtop + (bottom - top - lh) / 2 + dy))
         convert "$E2E_OUT/dialog.png" -crop "${lw}x${lh}+$x+$y" +repage "$E2E_OUT/logo-seen.png"
         ae=$(compare -metric AE "$E2E_OUT/logo-seen.png" "$logo" null: 2>&1)
         if [ -z "$best" ] || [ "$ae" -lt "$best" ]; then best=$ae; fi
@@ -130,7 +136,8 @@ expect_eq "$best" 0 "the picture shows the logo exactly (pixels differing)"
 drv click "${dialog[@]}" --id 1
 saver_expect_ends "OK ends the dialog"
 expect_eq "$(stored)" "[Color Light]=0x6 [Light Speed]=0x32 [Num Lights]=0x2 [Prominent]=0x9 \
-[Version]=1.0 [bFps]=0x0 [bTime]=0x1 [bTnL]=0x0" "Default then OK stores the six defaults and keeps [Prominent]"
+[Version]=1.0 [bFps]=0x0 [bTime]=0x1 [bTnL]=0x0" \
+    "Default then OK stores the six defaults and keeps [Prominent]"
 
 # --- Values outside the lists, then Random and OK -----------------------------------------------
 store '[Num Lights]=9' '[Color Light]=12'
