@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "fake_dialog.h"
 #include "fake_saver_services.h"
 #include "host/host_state.h"
 #include "host/saver_session.h"
 #include "render_fixture.h"
+#include "settings/settings_dialog.h"
 
 namespace {
 
@@ -322,6 +324,50 @@ TEST_F(SaverSessionTest, AFailedStartEndsWithoutMovingThePointer)
     EXPECT_EQ(SessionLog().back(), "ReleaseKeyboard");
     StartRendering(TestWindow, Saver);
     EXPECT_EQ(Count("CreateDevice"), 0u);
+}
+
+TEST_F(SaverSessionTest, WithoutHardwareTransformAStoredUseTnlEndsTheSaverUntilTheDialogClearsIt)
+{
+    // An adapter without hardware transform and lighting refuses a device asked for hardware
+    // vertex processing: the saver says so and ends, the pointer where it was.
+    RecordingDevice.withoutHardwareTnl = true;
+    PutFakeDword(SettingsKeyPath, "[bTnL]", 1);
+    LoadSettings();
+    FakeSaverServices.cursorX = 300;
+    FakeWindow.onSendDestroy = [] { OnSaverDestroy(); };
+    Host.saverWindow = TestWindow;
+    OnSaverCreate(TestWindow);
+    StartRendering(TestWindow, Saver);
+    ParkCursor();
+    EXPECT_EQ(Count("CreateDevice system1 0 1 77 0x40 -> none"), 1u);
+    EXPECT_EQ(CallsStartingWith("ShowErrorMessage"),
+              std::vector<std::string>{"ShowErrorMessage 77 Error: CreateDevice FAILED"});
+    EXPECT_EQ(SaverDevice, nullptr);
+    EXPECT_EQ(Count("CaptureKeyboard"), 0u);
+    EXPECT_EQ(Count("PostQuit 0"), 3u);
+    EXPECT_EQ(FakeSaverServices.cursorX, 300);
+
+    // The settings dialog on that adapter offers no "Use TnL", and its OK stores it off.
+    ReleaseHandle(SaverRenderSystem);
+    ResetFakeDialog();
+    LoadSettings();
+    OnSettingsDialogInit(55);
+    EXPECT_FALSE(FakeDialog.items[ItemUseTnl].enabled);
+    EXPECT_EQ(FakeDialog.items[ItemUseTnl].check, 0u);
+    OnSettingsDialogCommand(55, ItemOk);
+    EXPECT_EQ(FakeDialog.result, 0);
+
+    // The next run draws, with software vertex processing.
+    ResetSession();
+    Settings = SaverSettings{};
+    LoadSettings();
+    CallLog.clear();
+    StartSession(Saver);
+    EXPECT_NE(SaverDevice, nullptr);
+    EXPECT_EQ(RecordingDevice.lastBehaviorFlags, CreateSoftwareVertexProcessing);
+    OnSaverTimer();
+    EXPECT_EQ(Count("Present"), 1u);
+    OnSaverClose();
 }
 
 }  // namespace

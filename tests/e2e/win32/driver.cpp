@@ -539,9 +539,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o)
 
 void Usage()
 {
-    std::fprintf(stderr,
-                 "usage: e2e-driver find|wait-gone|sync|info|dump|click|check|select|slider|post|msgbox|"
-                 "show-window|preview-host [options]; see the source's head\n");
+    std::fprintf(
+        stderr,
+        "usage: e2e-driver find|wait-gone|sync|info|dump|click|check|select|slider|post|msgbox|"
+        "show-window|preview-host [options]; see the source's head\n");
 }
 
 }  // namespace
