@@ -13,6 +13,8 @@ expect_failure_box() {
     local box
     box=$(drv msgbox --title Error) || fail "the driver finds no message box"
     expect_eq "$(field "$box" text)" "$1" "the message box says '$1'"
+    expect_eq "$(field "$box" owner)" "$(drv find --class "$SAVER_TITLE")" \
+        "it belongs to the saver's window"
     drv msgbox --title Error --ok >/dev/null || fail "OK does not close the box"
     saver_expect_ends "after OK the saver ends"
     expect_pointer 400 300 "the pointer is where it stood"
@@ -29,13 +31,20 @@ saver_start /s
 expect_failure_box "CreateDevice FAILED"
 wine reg delete 'HKCU\Software\Wine\Direct3D' /v renderer /f >/dev/null 2>&1
 
-# No Direct3D 8 at all: a d3d8.dll whose Direct3DCreate8 gives nothing.
-reg_delete_key "$settings_key"
-saver_stage --d3d8-null
-mouse_to 400 300
-pointer_settled 400 300
-WINEDLLOVERRIDES="$WINEDLLOVERRIDES;d3d8=n" saver_start /s
-expect_failure_box "_imp__Direct3DCreate8@4 FAILED"
+# No Direct3D 8: no d3d8.dll at all (Wine's own turned off), and one whose Direct3DCreate8 gives
+# nothing.
+for d3d8 in missing null; do
+    reg_delete_key "$settings_key"
+    if [ "$d3d8" = null ]; then saver_stage --d3d8-null; else saver_stage; fi
+    mouse_to 400 300
+    pointer_settled 400 300
+    if [ "$d3d8" = null ]; then
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;d3d8=n" saver_start /s
+    else
+        WINEDLLOVERRIDES="$WINEDLLOVERRIDES;d3d8=" saver_start /s
+    fi
+    expect_failure_box "_imp__Direct3DCreate8@4 FAILED"
+done
 
 # stage_deep LENGTH: the staged program moved down nested folders until its Windows path
 # (Z:\...\tavrel.scr) is LENGTH characters long.
