@@ -50,6 +50,17 @@ protected:
         CallLog.clear();
     }
 
+    // The full-screen window brought up as its host does, the log kept. The renderer sends the
+    // end-of-window message, which the window handles at once.
+    static void BringUpSaver()
+    {
+        FakeWindow.onSendDestroy = [] { OnSaverDestroy(); };
+        Host.saverWindow = TestWindow;
+        OnSaverCreate(TestWindow);
+        StartRendering(TestWindow, Saver);
+        ParkCursor();
+    }
+
     static size_t Count(const std::string& prefix) { return CallsStartingWith(prefix).size(); }
     static bool EndRequested() { return Count("OpenPasswordPrompt") > 0; }
 
@@ -293,12 +304,7 @@ TEST_F(SaverSessionTest, AFailedStartEndsWithoutMovingThePointer)
     RecordingDevice.failCreateDevice = true;
     FakeSaverServices.cursorX = 300;
     FakeSaverServices.cursorY = 200;
-    // The renderer sends the end-of-window message, which the window handles at once.
-    FakeWindow.onSendDestroy = [] { OnSaverDestroy(); };
-    Host.saverWindow = TestWindow;
-    OnSaverCreate(TestWindow);
-    StartRendering(TestWindow, Saver);
-    ParkCursor();
+    BringUpSaver();
 
     const std::vector<std::string> expected = {"HideCursor",
                                                "ReportSaverRunning 1",
@@ -334,11 +340,7 @@ TEST_F(SaverSessionTest, WithoutHardwareTransformAStoredUseTnlEndsTheSaverUntilT
     PutFakeDword(SettingsKeyPath, "[bTnL]", 1);
     LoadSettings();
     FakeSaverServices.cursorX = 300;
-    FakeWindow.onSendDestroy = [] { OnSaverDestroy(); };
-    Host.saverWindow = TestWindow;
-    OnSaverCreate(TestWindow);
-    StartRendering(TestWindow, Saver);
-    ParkCursor();
+    BringUpSaver();
     EXPECT_EQ(Count("CreateDevice system1 0 1 77 0x40 -> none"), 1u);
     EXPECT_EQ(CallsStartingWith("ShowErrorMessage"),
               std::vector<std::string>{"ShowErrorMessage 77 Error: CreateDevice FAILED"});
