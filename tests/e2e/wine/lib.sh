@@ -170,6 +170,8 @@ wait_exit() {
 }
 
 # wait_for SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds; 1 after SECONDS.
+# COMMAND runs anew each time, but a "$(...)" among its words is expanded once, before: poll a
+# function that does the reading (lines_at_least, pointer_is, ...).
 wait_for() {
     local deadline=$(( $(date +%s%N) + $1 * 1000000000 ))
     shift
@@ -178,6 +180,9 @@ wait_for() {
         sleep 0.1
     done
 }
+
+# lines_at_least FILE N: FILE (a log) has N lines or more.
+lines_at_least() { [ "$(wc -l <"$1" 2>/dev/null || echo 0)" -ge "$2" ]; }
 
 # Windows path of a Unix path (drive Z: is the Unix root).
 winpath() {
@@ -376,15 +381,18 @@ pointer() {
     eval "$(xdotool getmouselocation --shell)"
     echo "$X $Y"
 }
+# pointer_is X Y: the X pointer is at (X, Y).
+pointer_is() { [ "$(pointer)" = "$1 $2" ]; }
 # expect_pointer X Y WHAT: the pointer is at (X, Y), allowing a moment for a warp to land.
 expect_pointer() {
-    wait_for 2 test "$(pointer)" = "$1 $2"
+    wait_for 2 pointer_is "$1" "$2"
     expect_eq "$(pointer)" "$1 $2" "$3"
 }
 # pointer_settled X Y: waits until Wine, not only X, has the pointer at (X, Y), so that a program
 # started now finds it there (the desktop may still be reading the pointer events of a moment ago).
+wine_cursor_is() { [ "$(drv cursor 2>/dev/null)" = "$1 $2" ]; }
 pointer_settled() {
-    wait_for 5 test "$(drv cursor 2>/dev/null)" = "$1 $2" \
+    wait_for 5 wine_cursor_is "$1" "$2" \
         || fail "Wine has the cursor at $(drv cursor), not at $1 $2"
 }
 
