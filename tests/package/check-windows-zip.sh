@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows download as a user gets it: tavrel-<version>-windows.zip holds tavrel.scr and
-# INSTALL.txt at its top and nothing else; the program is this build's, stripped; the text has
-# Windows line ends and says where the program goes and where the settings live.
+# INSTALL.txt at its top and nothing else; the program is this build's, stripped, with its
+# manifest; the text has Windows line ends and says where the program goes and where the settings
+# live.
 #   check-windows-zip.sh ZIP BUILT_SCR VERSION
 set -euo pipefail
 zip=$1 built=$2 version=$3
@@ -31,6 +32,9 @@ x86_64-w64-mingw32-objdump -f "$work/tavrel.scr" | grep -q 'file format pei-x86-
 if x86_64-w64-mingw32-objdump -h "$work/tavrel.scr" | grep -q '\.debug'; then
     fail "tavrel.scr carries debug sections"
 fi
+# Its manifest, kept in the resources as text: aware of each monitor's scale.
+grep -qa '<dpiAwareness[^>]*>PerMonitorV2, PerMonitor</dpiAwareness>' "$work/tavrel.scr" \
+    || fail "tavrel.scr carries no manifest asking for per-monitor DPI awareness"
 
 text=$work/INSTALL.txt
 lines=$(wc -l <"$text")
