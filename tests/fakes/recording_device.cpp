@@ -173,6 +173,7 @@ RenderResult GetDeviceCaps(RenderSystem* system, uint32_t adapter, uint32_t devi
     if (!Usable(system, "GetDeviceCaps")) return RenderErrorInvalidCall;
     Log("GetDeviceCaps %s %u %u", Name(system), adapter, deviceType);
     devCaps = RecordingDevice.devCaps;
+    if (RecordingDevice.withoutHardwareTnl) devCaps &= ~DevCapsHwTransformAndLight;
     return RenderOk;
 }
 
@@ -185,7 +186,10 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
     RecordingDevice.lastBehaviorFlags = behaviorFlags;
     RecordingDevice.lastFocusWindow = focusWindow;
     RecordingDevice.lastPresentParameters = params;
-    if (!RecordingDevice.failCreateDevice) device = Make<RenderDevice>("device");
+    const bool refused =
+        RecordingDevice.failCreateDevice || (RecordingDevice.withoutHardwareTnl &&
+                                             (behaviorFlags & CreateHardwareVertexProcessing) != 0);
+    if (!refused) device = Make<RenderDevice>("device");
     Log("CreateDevice %s %u %u %llu 0x%x -> %s", Name(system), adapter, deviceType,
         static_cast<unsigned long long>(focusWindow), behaviorFlags, Name(device));
     return device != nullptr ? RenderOk : RenderErrorNotAvailable;

@@ -28,6 +28,9 @@ struct RecordingDeviceControl {
     bool failCreateRenderSystem = false;
     bool failCreateDevice = false;
     bool failGetAdapterDisplayMode = false;  // the mode is left as it was
+    // An adapter without hardware transform and lighting: its caps never report it, and a
+    // device asked for hardware vertex processing is refused, as the real driver refuses it.
+    bool withoutHardwareTnl = false;
     // Ordinals (0 = first call since the reset) of the calls that fail.
     std::set<int> failCreateTexture;
     std::set<int> failCreateVertexBuffer;

@@ -6,10 +6,12 @@
 #include <utility>
 #include <vector>
 
+#include "fake_dialog.h"
 #include "fake_saver_services.h"
 #include "host/host_state.h"
 #include "host/saver_session.h"
 #include "render_fixture.h"
+#include "settings/settings_dialog.h"
 
 namespace {
 
@@ -46,6 +48,17 @@ protected:
         StartRendering(TestWindow, previewFlag);
         ParkCursor();
         CallLog.clear();
+    }
+
+    // The full-screen window brought up as its host does, the log kept. The renderer sends the
+    // end-of-window message, which the window handles at once.
+    static void BringUpSaver()
+    {
+        FakeWindow.onSendDestroy = [] { OnSaverDestroy(); };
+        Host.saverWindow = TestWindow;
+        OnSaverCreate(TestWindow);
+        StartRendering(TestWindow, Saver);
+        ParkCursor();
     }
 
     static size_t Count(const std::string& prefix) { return CallsStartingWith(prefix).size(); }
@@ -291,12 +304,7 @@ TEST_F(SaverSessionTest, AFailedStartEndsWithoutMovingThePointer)
     RecordingDevice.failCreateDevice = true;
     FakeSaverServices.cursorX = 300;
     FakeSaverServices.cursorY = 200;
-    // The renderer sends the end-of-window message, which the window handles at once.
-    FakeWindow.onSendDestroy = [] { OnSaverDestroy(); };
-    Host.saverWindow = TestWindow;
-    OnSaverCreate(TestWindow);
-    StartRendering(TestWindow, Saver);
-    ParkCursor();
+    BringUpSaver();
 
     const std::vector<std::string> expected = {"HideCursor",
                                                "ReportSaverRunning 1",
@@ -322,6 +330,46 @@ TEST_F(SaverSessionTest, AFailedStartEndsWithoutMovingThePointer)
     EXPECT_EQ(SessionLog().back(), "ReleaseKeyboard");
     StartRendering(TestWindow, Saver);
     EXPECT_EQ(Count("CreateDevice"), 0u);
+}
+
+TEST_F(SaverSessionTest, WithoutHardwareTransformAStoredUseTnlEndsTheSaverUntilTheDialogClearsIt)
+{
+    // An adapter without hardware transform and lighting refuses a device asked for hardware
+    // vertex processing: the saver says so and ends, the pointer where it was.
+    RecordingDevice.withoutHardwareTnl = true;
+    PutFakeDword(SettingsKeyPath, "[bTnL]", 1);
+    LoadSettings();
+    FakeSaverServices.cursorX = 300;
+    BringUpSaver();
+    EXPECT_EQ(Count("CreateDevice system1 0 1 77 0x40 -> none"), 1u);
+    EXPECT_EQ(CallsStartingWith("ShowErrorMessage"),
+              std::vector<std::string>{"ShowErrorMessage 77 Error: CreateDevice FAILED"});
+    EXPECT_EQ(SaverDevice, nullptr);
+    EXPECT_EQ(Count("CaptureKeyboard"), 0u);
+    EXPECT_EQ(Count("PostQuit 0"), 3u);
+    EXPECT_EQ(FakeSaverServices.cursorX, 300);
+
+    // The settings dialog on that adapter offers no "Use TnL", and its OK stores it off.
+    ReleaseHandle(SaverRenderSystem);
+    ResetFakeDialog();
+    LoadSettings();
+    OnSettingsDialogInit(55);
+    EXPECT_FALSE(FakeDialog.items[ItemUseTnl].enabled);
+    EXPECT_EQ(FakeDialog.items[ItemUseTnl].check, 0u);
+    OnSettingsDialogCommand(55, ItemOk);
+    EXPECT_EQ(FakeDialog.result, 0);
+
+    // The next run draws, with software vertex processing.
+    ResetSession();
+    Settings = SaverSettings{};
+    LoadSettings();
+    CallLog.clear();
+    StartSession(Saver);
+    EXPECT_NE(SaverDevice, nullptr);
+    EXPECT_EQ(RecordingDevice.lastBehaviorFlags, CreateSoftwareVertexProcessing);
+    OnSaverTimer();
+    EXPECT_EQ(Count("Present"), 1u);
+    OnSaverClose();
 }
 
 }  // namespace

@@ -3,7 +3,10 @@
 //
 //   e2e-driver find        WINDOW                 print the window's handle
 //   e2e-driver wait-gone   WINDOW                 wait until no such window exists
-//   e2e-driver info        WINDOW                 one line of facts about the window
+//   e2e-driver sync        WINDOW                 return once WINDOW's thread has taken and
+//                                             handled the input X sent before this started
+//   e2e-driver info        WINDOW                 one line of facts about the window (for a
+//                                             top-level one, its thread's keyboard focus too)
 //   e2e-driver dump        WINDOW                 the window, then one line per descendant
 //   e2e-driver click       WINDOW --id N          press a button (BM_CLICK, posted)
 //   e2e-driver check       WINDOW --id N --value V    BM_SETCHECK
@@ -167,6 +170,13 @@ void Describe(HWND window)
         static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
         static_cast<unsigned long>(GetWindowLongW(window, GWL_EXSTYLE)), Handle(GetParent(window)),
         Handle(GetWindow(window, GW_OWNER)), static_cast<unsigned long>(pid));
+    if ((GetWindowLongW(window, GWL_STYLE) & WS_CHILD) == 0) {
+        // The keyboard focus of the window's thread: a control of a dialog, say.
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &gui);
+        std::printf("\tfocus=%lu", Handle(gui.hwndFocus));
+    }
     if (SameClass(cls, L"Button")) {
         std::printf("\tcheck=%ld", static_cast<long>(Ask(window, BM_GETCHECK, 0, 0)));
     } else if (SameClass(cls, L"ComboBox")) {
@@ -529,9 +539,10 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o)
 
 void Usage()
 {
-    std::fprintf(stderr,
-                 "usage: e2e-driver find|wait-gone|info|dump|click|check|select|slider|post|msgbox|"
-                 "show-window|preview-host [options]; see the source's head\n");
+    std::fprintf(
+        stderr,
+        "usage: e2e-driver find|wait-gone|sync|info|dump|click|check|select|slider|post|msgbox|"
+        "show-window|preview-host [options]; see the source's head\n");
 }
 
 }  // namespace
@@ -610,6 +621,19 @@ int wmain(int argc, wchar_t** argv)
         POINT p{};
         if (!GetCursorPos(&p)) return 1;
         std::printf("%ld %ld\n", p.x, p.y);
+        return 0;
+    }
+    if (command == L"sync") {
+        // The X events reach the window's thread when it looks for messages; the first answer
+        // means it has read them (and queued their messages, merging the mouse moves still
+        // waiting), the second that it has come back for more after handling them. A busy
+        // program that is sent two moves between two looks sees only the second.
+        HWND window = RequireTarget(o);
+        if (!window) return 1;
+        Ask(GetDesktopWindow(), WM_NULL, 0, 0);
+        for (int i = 0; i < 2; ++i) {
+            if (Ask(window, WM_NULL, 0, 0) == -1) return 1;
+        }
         return 0;
     }
     if (command == L"post") return Post(o);

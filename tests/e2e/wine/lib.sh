@@ -170,6 +170,8 @@ wait_exit() {
 }
 
 # wait_for SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds; 1 after SECONDS.
+# COMMAND runs anew each time, but a "$(...)" among its words is expanded once, before: poll a
+# function that does the reading (lines_at_least, pointer_is, ...).
 wait_for() {
     local deadline=$(( $(date +%s%N) + $1 * 1000000000 ))
     shift
@@ -178,6 +180,9 @@ wait_for() {
         sleep 0.1
     done
 }
+
+# lines_at_least FILE N: FILE (a log) has N lines or more.
+lines_at_least() { [ "$(wc -l <"$1" 2>/dev/null || echo 0)" -ge "$2" ]; }
 
 # Windows path of a Unix path (drive Z: is the Unix root).
 winpath() {
@@ -294,8 +299,32 @@ saver_wait_frame() {
     done
 }
 
+# saver_wait_lit: the black window shows before the first frame does: waits (up to 20 s) until
+# light of any colour shows between the overlay's corners (above the caption, below the clock),
+# and says how long that took.
+saver_wait_lit() {
+    local started deadline tmp=$E2E_OUT/.probe.png lit
+    started=$(date +%s%N)
+    deadline=$((started + 20 * 1000000000))
+    while :; do
+        if ! saver_running; then
+            wait_exit "$SAVER_PID" 1
+            fail "the saver ended before its light showed ($(saver_ending))"
+        fi
+        lit=0
+        import -window root "$tmp" 2>/dev/null \
+            && lit=$("$E2E_PICTURE" lit "$tmp" --rect 0,64,1024,664)
+        if [ "${lit:-0}" -ge 500 ]; then
+            pass "light on the screen ($lit pixels, $(( ($(date +%s%N) - started) / 1000000 )) ms)"
+            return 0
+        fi
+        [ "$(date +%s%N)" -lt "$deadline" ] || fail "no light on the screen within 20 s"
+        sleep 0.2
+    done
+}
+
 # saver_begin X Y [ARGS...]: the pointer to (X, Y), then the staged saver started with ARGS
-# (default /s) and waited for until its first frame is on the screen.
+# (default /s) and waited for until its first lit frame is on the screen.
 saver_begin() {
     local x=$1 y=$2
     shift 2
@@ -304,6 +333,7 @@ saver_begin() {
     saver_start "${@:-/s}"
     saver_wait_window
     saver_wait_frame
+    saver_wait_lit
 }
 
 # saver_expect_ends WHAT [SECONDS]: the saver process ends within SECONDS (default 10), status 0.
@@ -337,6 +367,13 @@ saver_stop() {
 mouse_to() { xdotool mousemove "$1" "$2"; sleep 0.15; }
 key() { xdotool key "$@"; sleep 0.15; }
 click() { xdotool click "${1:-1}"; sleep 0.15; }
+# saver_move X Y: the pointer to (X, Y), then waits until the saver has handled the move. A saver
+# busy with a frame when two moves arrive gets them as one message (Wine merges the moves still
+# waiting), which would count one change where the user made two.
+saver_move() {
+    mouse_to "$1" "$2"
+    drv sync --class "$SAVER_TITLE" || fail "the saver does not answer"
+}
 # pointer: the X pointer's position, "X Y".
 pointer() {
     # shellcheck disable=SC2034  # set by the eval, not needed
@@ -344,15 +381,18 @@ pointer() {
     eval "$(xdotool getmouselocation --shell)"
     echo "$X $Y"
 }
+# pointer_is X Y: the X pointer is at (X, Y).
+pointer_is() { [ "$(pointer)" = "$1 $2" ]; }
 # expect_pointer X Y WHAT: the pointer is at (X, Y), allowing a moment for a warp to land.
 expect_pointer() {
-    wait_for 2 test "$(pointer)" = "$1 $2"
+    wait_for 2 pointer_is "$1" "$2"
     expect_eq "$(pointer)" "$1 $2" "$3"
 }
 # pointer_settled X Y: waits until Wine, not only X, has the pointer at (X, Y), so that a program
 # started now finds it there (the desktop may still be reading the pointer events of a moment ago).
+wine_cursor_is() { [ "$(drv cursor 2>/dev/null)" = "$1 $2" ]; }
 pointer_settled() {
-    wait_for 5 test "$(drv cursor 2>/dev/null)" = "$1 $2" \
+    wait_for 5 wine_cursor_is "$1" "$2" \
         || fail "Wine has the cursor at $(drv cursor), not at $1 $2"
 }
 

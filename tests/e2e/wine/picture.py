@@ -6,6 +6,7 @@
   picture.py count FILE --min R,G,B --max R,G,B [--rect X,Y,W,H]
                                                  -> pixels with every channel inside the bounds
   picture.py dark FILE [--level N] [--rect ...]  -> the fraction of pixels with no channel above N
+  picture.py lit FILE [--level N] [--rect ...]   -> the pixels with some channel above N (24)
   picture.py diff A B [--level N] [--rect ...]   -> pixels where some channel differs by more than N
   picture.py blobs FILE --min R,G,B --max R,G,B [--rect ...] [--cell N] [--min-cells K]
                                                  -> groups of touching N x N cells holding such
@@ -173,6 +174,9 @@ def main(argv):
         hist = image.histogram()
         level = int(o["level"] or 8)
         print(f"{sum(hist[:level + 1]) / (image.size[0] * image.size[1]):.4f}")
+    elif command == "lit" and len(positional) == 1:
+        hist = brightest_channel(load(positional[0], o["rect"])).histogram()
+        print(sum(hist[int(o["level"] or 24) + 1:]))
     elif command == "diff" and len(positional) == 2:
         a, b = (load(p, o["rect"]) for p in positional)
         if a.size != b.size:

@@ -9,7 +9,7 @@ e2e_session
 # Moves that change only x: five are five counted changes, the sixth ends it.
 saver_stage
 saver_begin 0 0
-for x in 10 20 30 40 50; do mouse_to "$x" 0; done
+for x in 10 20 30 40 50; do saver_move "$x" 0; done
 saver_expect_runs "five moves along x do not end the saver"
 mouse_to 60 0
 saver_expect_ends "the sixth move along x ends it"
@@ -17,8 +17,8 @@ saver_expect_ends "the sixth move along x ends it"
 # Moves that change both: two are four changes, the third ends it.
 saver_stage
 saver_begin 0 0
-mouse_to 10 10
-mouse_to 20 20
+saver_move 10 10
+saver_move 20 20
 saver_expect_runs "two diagonal moves do not end the saver"
 mouse_to 30 30
 saver_expect_ends "the third diagonal move ends it"

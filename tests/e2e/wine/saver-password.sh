@@ -16,7 +16,7 @@ key a
 wait_for 10 grep -q '^call=1' "$PWD_LOG" || fail "a key did not ask for the password"
 key b
 click 1
-wait_for 10 test "$(pwd_calls)" -ge 1 || fail "the password double left no log"
+wait_for 10 lines_at_least "$PWD_LOG" 1 || fail "the password double left no log"
 sleep 2.5
 call=$(pwd_call 1)
 expect_eq "$(field "$call" owner)" "$saver_window" "the password module is given the saver window"

@@ -62,7 +62,9 @@ expect_match "$(grep '^saver_exit' "$HOST_LOG")" $'code=0\twhile=hosted' \
 touch "$HOST_STOP"
 wait_exit "$HOST_PID" 20 || fail "the preview host did not finish"
 
-# A handle that is no window.
+# A handle that is no window, and none at all.
 saver_stage
 saver_start /p 1234567
 saver_expect_ends "/p with a handle that is no window ends cleanly"
+saver_start /p
+saver_expect_ends "/p without a handle ends cleanly"

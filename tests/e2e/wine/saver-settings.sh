@@ -14,10 +14,11 @@ saver_stage
 saver_begin 0 0
 key a
 saver_expect_ends "a first run ends"
-defaults="[bFps]|REG_DWORD|0x0 [bTime]|REG_DWORD|0x1 [bTnL]|REG_DWORD|0x0"
-defaults+=" [Color Light]|REG_DWORD|0x6 [Light Speed]|REG_DWORD|0x32 [Num Lights]|REG_DWORD|0x2"
+# In byte order, whatever the locale's collation.
+defaults="[Color Light]|REG_DWORD|0x6 [Light Speed]|REG_DWORD|0x32 [Num Lights]|REG_DWORD|0x2"
 defaults+=" [Prominent]|REG_DWORD|0x1 [Version]|REG_SZ|1.0"
-expect_eq "$(reg_values "$settings_key" | sort | paste -sd ' ')" "$defaults" \
+defaults+=" [bFps]|REG_DWORD|0x0 [bTime]|REG_DWORD|0x1 [bTnL]|REG_DWORD|0x0"
+expect_eq "$(reg_values "$settings_key" | LC_ALL=C sort | paste -sd ' ')" "$defaults" \
     "the key holds the eight values with their defaults and types"
 # Wine stores a string of three characters without its terminator as hex(1); with one (which it
 # adds when the byte after the data is zero) as "1.0". Either way a REG_SZ reading 1.0.
