@@ -419,8 +419,16 @@ screen_dark_fraction() {
 
 # --- the registry ------------------------------------------------------------------------------
 
+# A `reg add` on a busy machine has been seen to fail once, with the server just restarted; its
+# output goes to the log and it is tried again before the test gives up.
 reg_set() {  # KEY NAME TYPE DATA
-    wine reg add "$1" /v "$2" /t "$3" /d "$4" /f >/dev/null 2>&1 || fail "reg add $1 $2 failed"
+    local attempt output
+    for attempt in 1 2 3; do
+        output=$(wine reg add "$1" /v "$2" /t "$3" /d "$4" /f 2>&1) && return 0
+        log "reg add $1 $2, attempt $attempt: $(tr -d '\r' <<<"$output" | tail -n 3)"
+        sleep 0.5
+    done
+    fail "reg add $1 $2 failed"
 }
 reg_delete_key() { wine reg delete "$1" /f >/dev/null 2>&1; return 0; }
 # reg_get KEY NAME: prints "TYPE DATA" as `wine reg query` shows it (a DWORD as 0x...); status 1
