@@ -5,6 +5,7 @@
 #include <new>
 
 #include "render/cpu/cpu_internal.h"
+#include "render/emulated_device.h"
 
 namespace cpu {
 
@@ -98,12 +99,7 @@ void RefreshTexels(Texture* texture, int32_t left, int32_t top, int32_t right, i
 void Unlink(Texture* texture)
 {
     Device* device = texture->device;
-    if (texture->previous != nullptr)
-        texture->previous->next = texture->next;
-    else
-        device->textureList = texture->next;
-    if (texture->next != nullptr) texture->next->previous = texture->previous;
-    texture->previous = texture->next = nullptr;
+    emulated::Unlink(device->textureList, texture);
     for (Texture*& bound : device->textures) {
         if (bound == texture) bound = nullptr;
     }
@@ -112,12 +108,7 @@ void Unlink(Texture* texture)
 void Unlink(VertexBuffer* buffer)
 {
     Device* device = buffer->device;
-    if (buffer->previous != nullptr)
-        buffer->previous->next = buffer->next;
-    else
-        device->bufferList = buffer->next;
-    if (buffer->next != nullptr) buffer->next->previous = buffer->previous;
-    buffer->previous = buffer->next = nullptr;
+    emulated::Unlink(device->bufferList, buffer);
     if (device->stream == buffer) device->stream = nullptr;
 }
 
@@ -181,9 +172,7 @@ RenderResult CreateTexture(RenderDevice* handle, uint32_t width, uint32_t height
     }
     created->device = device;
     RefreshTexels(created, 0, 0, static_cast<int32_t>(width), static_cast<int32_t>(height));
-    created->next = device->textureList;
-    if (device->textureList != nullptr) device->textureList->previous = created;
-    device->textureList = created;
+    emulated::LinkFirst(device->textureList, created);
     texture = reinterpret_cast<RenderTexture*>(created);
     return RenderOk;
 }
@@ -195,15 +184,9 @@ RenderResult LockRect(RenderTexture* handle, uint32_t level, LockedRect& locked,
     if (texture == nullptr || texture->device == nullptr || level != 0 || texture->locked) {
         return RenderErrorInvalidCall;
     }
-    const auto width = static_cast<int32_t>(texture->width);
-    const auto height = static_cast<int32_t>(texture->height);
-    int32_t area[4] = {0, 0, width, height};
-    if (rect != nullptr) {
-        if (rect[0] < 0 || rect[1] < 0 || rect[0] >= rect[2] || rect[1] >= rect[3] ||
-            rect[2] > width || rect[3] > height) {
-            return RenderErrorInvalidCall;
-        }
-        for (int i = 0; i < 4; ++i) area[i] = rect[i];
+    int32_t area[4];
+    if (!emulated::TextureLockArea(rect, texture->width, texture->height, area)) {
+        return RenderErrorInvalidCall;
     }
     for (int i = 0; i < 4; ++i) texture->lockRect[i] = area[i];
     texture->locked = true;
@@ -251,9 +234,7 @@ RenderResult CreateVertexBuffer(RenderDevice* handle, uint32_t length, uint32_t 
         return RenderErrorOutOfVideoMemory;
     }
     created->device = device;
-    created->next = device->bufferList;
-    if (device->bufferList != nullptr) device->bufferList->previous = created;
-    device->bufferList = created;
+    emulated::LinkFirst(device->bufferList, created);
     buffer = reinterpret_cast<RenderVertexBuffer*>(created);
     return RenderOk;
 }
@@ -264,11 +245,11 @@ RenderResult LockVertexBuffer(RenderVertexBuffer* handle, uint32_t offset, uint3
     (void)flags;
     data = nullptr;
     VertexBuffer* buffer = FromHandle(handle);
-    if (buffer == nullptr || buffer->device == nullptr || offset > buffer->length) {
+    uint32_t end = 0;
+    if (buffer == nullptr || buffer->device == nullptr ||
+        !emulated::VertexLockEnd(offset, size, buffer->length, end)) {
         return RenderErrorInvalidCall;
     }
-    const uint32_t end = size == 0 ? buffer->length : offset + size;
-    if (end < offset || end > buffer->length) return RenderErrorInvalidCall;
     ++buffer->lockCount;
     data = buffer->memory + offset;
     return RenderOk;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "render/cpu/cpu_internal.h"
+#include "render/emulated_device.h"
 
 namespace cpu {
 
@@ -191,32 +192,24 @@ void Release(RenderSystem* system)
 
 RenderResult GetAdapterDisplayMode(RenderSystem* system, uint32_t adapter, DisplayMode& mode)
 {
-    if (system == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
-    mode = AdapterMode;
-    return RenderOk;
+    return emulated::AdapterDisplayMode(system, adapter, AdapterMode, mode);
 }
 
 uint32_t GetAdapterModeCount(RenderSystem* system, uint32_t adapter)
 {
-    return (system != nullptr && adapter == DefaultAdapter) ? 1 : 0;
+    return emulated::AdapterModeCount(system, adapter);
 }
 
 RenderResult EnumAdapterModes(RenderSystem* system, uint32_t adapter, uint32_t index,
                               DisplayMode& mode)
 {
-    if (system == nullptr || adapter != DefaultAdapter || index != 0) return RenderErrorInvalidCall;
-    mode = AdapterMode;
-    return RenderOk;
+    return emulated::AdapterMode(system, adapter, index, AdapterMode, mode);
 }
 
 RenderResult GetDeviceCaps(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
                            uint32_t& devCaps)
 {
-    if (system == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
-    if (deviceType != DeviceTypeHal) return RenderErrorNotAvailable;
-    // As the OpenGL back end says, so that the settings offer the same choice either way.
-    devCaps = DevCapsHwTransformAndLight;
-    return RenderOk;
+    return emulated::DeviceCaps(system, adapter, deviceType, devCaps);
 }
 
 RenderResult CreateDevice(RenderSystem* systemHandle, uint32_t adapter, uint32_t deviceType,
@@ -224,8 +217,8 @@ RenderResult CreateDevice(RenderSystem* systemHandle, uint32_t adapter, uint32_t
                           const PresentParameters& params, RenderDevice*& device)
 {
     device = nullptr;
-    if (systemHandle == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
-    if (deviceType != DeviceTypeHal) return RenderErrorNotAvailable;
+    const RenderResult checked = emulated::CheckAdapter(systemHandle, adapter, deviceType);
+    if (checked != RenderOk) return checked;
     const uint32_t processing =
         behaviorFlags & (CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing |
                          CreateMixedVertexProcessing);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 
+#include "render/emulated_device.h"
 #include "render/gl/gl_device.h"
 #include "render/gl/gl_internal.h"
 
@@ -99,12 +100,7 @@ void UploadRect(RenderTexture* texture, int32_t left, int32_t top, int32_t right
 void Unlink(RenderTexture* texture)
 {
     RenderDevice* device = texture->device;
-    if (texture->previous != nullptr)
-        texture->previous->next = texture->next;
-    else
-        device->textureList = texture->next;
-    if (texture->next != nullptr) texture->next->previous = texture->previous;
-    texture->previous = texture->next = nullptr;
+    emulated::Unlink(device->textureList, texture);
     if (device->texture == texture) device->texture = nullptr;
     if (device->boundTexture == texture) device->boundTexture = nullptr;
 }
@@ -112,12 +108,7 @@ void Unlink(RenderTexture* texture)
 void Unlink(RenderVertexBuffer* buffer)
 {
     RenderDevice* device = buffer->device;
-    if (buffer->previous != nullptr)
-        buffer->previous->next = buffer->next;
-    else
-        device->bufferList = buffer->next;
-    if (buffer->next != nullptr) buffer->next->previous = buffer->previous;
-    buffer->previous = buffer->next = nullptr;
+    emulated::Unlink(device->bufferList, buffer);
     if (device->stream == buffer) device->stream = nullptr;
     if (device->boundBuffer == buffer) device->boundBuffer = nullptr;
 }
@@ -217,9 +208,7 @@ RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height
         return RenderErrorOutOfVideoMemory;
     }
 
-    created->next = device->textureList;
-    if (device->textureList != nullptr) device->textureList->previous = created;
-    device->textureList = created;
+    emulated::LinkFirst(device->textureList, created);
     texture = created;
     return RenderOk;
 }
@@ -230,15 +219,9 @@ RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked
     if (texture == nullptr || texture->device == nullptr || level != 0 || texture->locked) {
         return RenderErrorInvalidCall;
     }
-    const int32_t width = static_cast<int32_t>(texture->width);
-    const int32_t height = static_cast<int32_t>(texture->height);
-    int32_t area[4] = {0, 0, width, height};
-    if (rect != nullptr) {
-        if (rect[0] < 0 || rect[1] < 0 || rect[0] >= rect[2] || rect[1] >= rect[3] ||
-            rect[2] > width || rect[3] > height) {
-            return RenderErrorInvalidCall;
-        }
-        std::copy(rect, rect + 4, area);
+    int32_t area[4];
+    if (!emulated::TextureLockArea(rect, texture->width, texture->height, area)) {
+        return RenderErrorInvalidCall;
     }
     std::copy(area, area + 4, texture->lockRect);
     texture->locked = true;
@@ -301,9 +284,7 @@ RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t 
         return RenderErrorOutOfVideoMemory;
     }
     created->device = device;
-    created->next = device->bufferList;
-    if (device->bufferList != nullptr) device->bufferList->previous = created;
-    device->bufferList = created;
+    emulated::LinkFirst(device->bufferList, created);
     buffer = created;
     return RenderOk;
 }
@@ -313,11 +294,11 @@ RenderResult LockVertexBuffer(RenderVertexBuffer* buffer, uint32_t offset, uint3
 {
     (void)flags;
     data = nullptr;
-    if (buffer == nullptr || buffer->device == nullptr || offset > buffer->length) {
+    uint32_t end = 0;
+    if (buffer == nullptr || buffer->device == nullptr ||
+        !emulated::VertexLockEnd(offset, size, buffer->length, end)) {
         return RenderErrorInvalidCall;
     }
-    const uint32_t end = size == 0 ? buffer->length : offset + size;
-    if (end < offset || end > buffer->length) return RenderErrorInvalidCall;
     if (buffer->lockCount == 0) {
         buffer->dirtyBegin = offset;
         buffer->dirtyEnd = end;

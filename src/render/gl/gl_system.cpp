@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "render/emulated_device.h"
 #include "render/gl/gl_device.h"
 #include "render/gl/gl_internal.h"
 
@@ -253,31 +254,24 @@ void Release(RenderSystem* system)
 
 RenderResult GetAdapterDisplayMode(RenderSystem* system, uint32_t adapter, DisplayMode& mode)
 {
-    if (system == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
-    mode = AdapterMode;
-    return RenderOk;
+    return emulated::AdapterDisplayMode(system, adapter, AdapterMode, mode);
 }
 
 uint32_t GetAdapterModeCount(RenderSystem* system, uint32_t adapter)
 {
-    return (system != nullptr && adapter == DefaultAdapter) ? 1 : 0;
+    return emulated::AdapterModeCount(system, adapter);
 }
 
 RenderResult EnumAdapterModes(RenderSystem* system, uint32_t adapter, uint32_t index,
                               DisplayMode& mode)
 {
-    if (system == nullptr || adapter != DefaultAdapter || index != 0) return RenderErrorInvalidCall;
-    mode = AdapterMode;
-    return RenderOk;
+    return emulated::AdapterMode(system, adapter, index, AdapterMode, mode);
 }
 
 RenderResult GetDeviceCaps(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
                            uint32_t& devCaps)
 {
-    if (system == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
-    if (deviceType != DeviceTypeHal) return RenderErrorNotAvailable;
-    devCaps = DevCapsHwTransformAndLight;
-    return RenderOk;
+    return emulated::DeviceCaps(system, adapter, deviceType, devCaps);
 }
 
 RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
@@ -285,8 +279,8 @@ RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t devic
                           const PresentParameters& params, RenderDevice*& device)
 {
     device = nullptr;
-    if (system == nullptr || adapter != DefaultAdapter) return RenderErrorInvalidCall;
-    if (deviceType != DeviceTypeHal) return RenderErrorNotAvailable;
+    const RenderResult checked = emulated::CheckAdapter(system, adapter, deviceType);
+    if (checked != RenderOk) return checked;
     // Exactly one kind of vertex processing; a flip chain of up to three back buffers.
     const uint32_t processing =
         behaviorFlags & (CreateSoftwareVertexProcessing | CreateHardwareVertexProcessing);
