@@ -334,6 +334,10 @@ saver_begin() {
     saver_wait_window
     saver_wait_frame
     saver_wait_lit
+    # The full-screen saver parked the pointer. On a busy machine Wine's desktop may take that
+    # move in only after the saver has put the pointer back at its end, and then moves the
+    # pointer to the corner again: wait until it has.
+    if [ "${1:-/s}" = /s ]; then pointer_settled 0 0; fi
 }
 
 # saver_expect_ends WHAT [SECONDS]: the saver process ends within SECONDS (default 10), status 0.
