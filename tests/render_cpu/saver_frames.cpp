@@ -1,8 +1,5 @@
 #include "saver_frames.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <algorithm>
 #include <cstdlib>
 
@@ -15,28 +12,10 @@
 #include "render/text_overlay.h"
 #include "settings/settings.h"
 #include "support/heap.h"
+#include "support/posix/loaded_libraries.h"
 #include "support/ranmar.h"
 #include "surface/height_field.h"
 #include "surface/picture/demo_desktop.h"
-
-namespace {
-
-int PinLibrary(dl_phdr_info* info, size_t, void*)
-{
-    if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
-        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-    return 0;
-}
-
-}  // namespace
-
-void PinLoadedLibraries()
-{
-    static bool pinned = false;
-    if (!pinned) dl_iterate_phdr(PinLibrary, nullptr);
-    pinned = true;
-}
 
 SaverSession::SaverSession(const SaverRun& run, bool cpu)
 {
@@ -68,7 +47,7 @@ SaverSession::SaverSession(const SaverRun& run, bool cpu)
     RandomGenerator = Ranmar{};
     SeedRanmar(1802, 9373);
     CreateRenderDevice(0, 0);
-    if (!cpu && SaverDevice != nullptr) PinLoadedLibraries();
+    if (!cpu && SaverDevice != nullptr) KeepLoadedLibraries();
     SetupScene();
 }
 

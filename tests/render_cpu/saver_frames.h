@@ -37,11 +37,6 @@ public:
     Frame Read() const;
 };
 
-// Call once an OpenGL device exists. Mesa's driver is unloaded when the last display is ended,
-// and what it still held then would show as leaks from an unknown module; pinning the
-// libraries loaded so far keeps that memory reachable (leaks of ours are still reported).
-void PinLoadedLibraries();
-
 // Runs `run` start to end and returns its last frame (empty when no device came out).
 Frame RenderSaver(const SaverRun& run, bool cpu);
 

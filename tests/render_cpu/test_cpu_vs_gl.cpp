@@ -9,6 +9,7 @@
 
 #include "render/device.h"
 #include "render/switch/render_switch.h"
+#include "support/posix/loaded_libraries.h"
 #include "support/vecmath.h"
 
 #include "saver_frames.h"
@@ -79,7 +80,7 @@ Frame DrawShapes(bool useCpu)
         UseCpuRenderer(false);
         return frame;
     }
-    if (!useCpu) PinLoadedLibraries();
+    if (!useCpu) KeepLoadedLibraries();
     LockedRect locked{};
     LockRect(texture, 0, locked, nullptr, 0);
     uint32_t state = 12345;

@@ -1,8 +1,5 @@
 #include "gl_test_support.h"
 
-#include <dlfcn.h>
-#include <link.h>
-
 #include <cmath>
 #include <cstring>
 
@@ -46,28 +43,6 @@ PresentParameters SaverPresentParameters(uint32_t width, uint32_t height)
     return params;
 }
 
-namespace {
-
-int PinLibrary(dl_phdr_info* info, size_t, void*)
-{
-    if (info->dlpi_name != nullptr && info->dlpi_name[0] != '\0') {
-        dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-    }
-    return 0;
-}
-
-}  // namespace
-
-// Mesa's driver is unloaded when the last display is terminated, and what it still held then
-// would show as leaks from an unknown module. Pinning the libraries loaded so far keeps that
-// memory reachable; leaks of ours are still reported.
-void PinLoadedLibraries()
-{
-    static bool pinned = false;
-    if (!pinned) dl_iterate_phdr(PinLibrary, nullptr);
-    pinned = true;
-}
-
 void GlDeviceTest::SetUp()
 {
     system = CreateRenderSystem(RenderSdkVersion);
@@ -76,7 +51,7 @@ void GlDeviceTest::SetUp()
                            SaverPresentParameters(Width, Height), device),
               RenderOk);
     ASSERT_NE(device, nullptr);
-    PinLoadedLibraries();
+    KeepLoadedLibraries();
     ASSERT_EQ(CreateVertexBuffer(device, 6 * 24, UsageWriteOnly, VertexFormatXyzRhwTex1,
                                  PoolManaged, screenQuad),
               RenderOk);

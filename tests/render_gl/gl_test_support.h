@@ -10,6 +10,7 @@
 
 #include "render/device.h"
 #include "render/gl/gl_device.h"
+#include "support/posix/loaded_libraries.h"
 #include "support/vecmath.h"
 
 struct Rgba {
@@ -67,9 +68,6 @@ protected:
     std::vector<RenderTexture*> textures;
     std::vector<uint8_t> frame;
 };
-
-// Call once a device exists (see the definition).
-void PinLoadedLibraries();
 
 // The saver's present parameters for a full-screen back buffer.
 PresentParameters SaverPresentParameters(uint32_t width, uint32_t height);

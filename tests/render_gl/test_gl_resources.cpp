@@ -332,7 +332,7 @@ TEST(GlAdapter, ReportsTheDisplayModeTheHostSets)
     ASSERT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateSoftwareVertexProcessing,
                            params, device),
               RenderOk);
-    PinLoadedLibraries();
+    KeepLoadedLibraries();
     Viewport viewport{};
     GetViewport(device, viewport);
     EXPECT_EQ(viewport.width, 640u);

@@ -47,7 +47,7 @@ protected:
         ASSERT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, window,
                                CreateHardwareVertexProcessing, params, device),
                   RenderOk);
-        PinLoadedLibraries();
+        KeepLoadedLibraries();
         ASSERT_EQ(CreateTexture(device, 1, 1, 1, UsageNone, FormatA8R8G8B8, PoolManaged, texture),
                   RenderOk);
         LockedRect locked{};
@@ -120,7 +120,7 @@ TEST_F(GlWindowTest, EndingTheLastSystemOfAnotherDisplayLeavesThisDeviceDrawing)
     ASSERT_EQ(CreateDevice(system, DefaultAdapter, DeviceTypeHal, 0, CreateHardwareVertexProcessing,
                            SaverPresentParameters(16, 16), device),
               RenderOk);
-    PinLoadedLibraries();
+    KeepLoadedLibraries();
     gl::SetNativeDisplay(nullptr);
     RenderSystem* offscreen = CreateRenderSystem(RenderSdkVersion);
     ASSERT_NE(offscreen, nullptr);
