@@ -89,6 +89,20 @@ protected:
         }
     }
 
+    // Waits until the full-screen saver has parked the pointer at (0, 0); false when it ends or
+    // does not, with the place the pointer is at in `where`.
+    bool WaitForParkedPointer(std::string& where)
+    {
+        int32_t x = -1;
+        int32_t y = -1;
+        WaitUntil(15.0, [&] {
+            screen->PointerPosition(x, y);
+            return (x == 0 && y == 0) || !saver.Running();
+        });
+        where = std::to_string(x) + "," + std::to_string(y);
+        return x == 0 && y == 0;
+    }
+
     // Waits until the window shows lit spots.
     Shot WaitForLitWindow(unsigned long window, size_t atLeast)
     {
@@ -161,14 +175,8 @@ TEST_F(X11Saver, FullScreenShowsTheDesktopEmbossedAndAKeyEndsIt)
     ASSERT_EQ(RunTool(*screen, {"xdotool", "mousemove", "123", "77"}), 0);
 
     ASSERT_TRUE(saver.Start(*screen, home, Still));
-    int32_t x = -1;
-    int32_t y = -1;
-    ASSERT_TRUE(WaitUntil(15.0,
-                          [&] {
-                              screen->PointerPosition(x, y);
-                              return (x == 0 && y == 0) || !saver.Running();
-                          }))
-        << "the pointer was not parked: " << x << "," << y;
+    std::string where;
+    ASSERT_TRUE(WaitForParkedPointer(where)) << "the pointer was not parked: " << where;
     const Shot lit = WaitForLitWindow(0, 1000);
     ASSERT_TRUE(saver.Running()) << saver.StandardError();
 
@@ -194,12 +202,8 @@ TEST_F(X11Saver, FullScreenEndsOnAClick)
 {
     StartScreen(320, 240);
     ASSERT_TRUE(saver.Start(*screen, home, {}));
-    int32_t x = -1;
-    int32_t y = -1;
-    ASSERT_TRUE(WaitUntil(15.0, [&] {
-        screen->PointerPosition(x, y);
-        return x == 0 && y == 0;
-    }));
+    std::string where;
+    ASSERT_TRUE(WaitForParkedPointer(where)) << "the pointer was not parked: " << where;
     // The wheel is no click.
     ASSERT_EQ(RunTool(*screen, {"xdotool", "click", "4"}), 0);
     EXPECT_EQ(saver.WaitForExit(0.5), -1);
@@ -212,12 +216,8 @@ TEST_F(X11Saver, FullScreenEndsAtTheSixthPointerMoveNotTheFifth)
     StartScreen(320, 240);
     ASSERT_EQ(RunTool(*screen, {"xdotool", "mousemove", "200", "100"}), 0);
     ASSERT_TRUE(saver.Start(*screen, home, {}));
-    int32_t x = -1;
-    int32_t y = -1;
-    ASSERT_TRUE(WaitUntil(15.0, [&] {
-        screen->PointerPosition(x, y);
-        return x == 0 && y == 0;
-    }));
+    std::string where;
+    ASSERT_TRUE(WaitForParkedPointer(where)) << "the pointer was not parked: " << where;
     // Parked at (0, 0): moves along the top edge change x only, one count each.
     for (int move = 1; move <= 5; ++move) {
         ASSERT_EQ(RunTool(*screen, {"xdotool", "mousemove", std::to_string(10 * move), "0"}), 0);
@@ -225,6 +225,8 @@ TEST_F(X11Saver, FullScreenEndsAtTheSixthPointerMoveNotTheFifth)
     EXPECT_EQ(saver.WaitForExit(1.0), -1) << "ended before the sixth move";
     ASSERT_EQ(RunTool(*screen, {"xdotool", "mousemove", "60", "0"}), 0);
     EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
+    int32_t x = -1;
+    int32_t y = -1;
     screen->PointerPosition(x, y);
     EXPECT_EQ(x, 200);
     EXPECT_EQ(y, 100);
@@ -235,12 +237,8 @@ TEST_F(X11Saver, FullScreenEndsWhenAnotherProgramTakesTheKeyboardFocus)
     StartScreen(320, 240);
     const unsigned long other = screen->MakeWindow(10, 10, 50, 50, 0x336699);
     ASSERT_TRUE(saver.Start(*screen, home, {}));
-    int32_t x = -1;
-    int32_t y = -1;
-    ASSERT_TRUE(WaitUntil(15.0, [&] {
-        screen->PointerPosition(x, y);
-        return x == 0 && y == 0;
-    }));
+    std::string where;
+    ASSERT_TRUE(WaitForParkedPointer(where)) << "the pointer was not parked: " << where;
     ASSERT_EQ(RunTool(*screen, {"xdotool", "windowfocus", WindowId(other)}), 0);
     EXPECT_EQ(saver.WaitForExit(10.0), 0) << saver.StandardError();
 }
