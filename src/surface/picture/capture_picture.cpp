@@ -94,10 +94,7 @@ bool DecodeDesktopPicture(const uint8_t* bytes, size_t size, DesktopSnapshot& sn
 
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
-    const size_t stride = SnapshotStride(width);
-    snapshot.pixels.assign(stride * h, 0);
-    snapshot.width = width;
-    snapshot.height = height;
+    const size_t stride = snapshot.Reset(width, height);
     // The picture's top row becomes the snapshot's last.
     for (size_t y = 0; y < h; ++y) {
         const stbi_uc* in = rgb + y * 3 * w;
@@ -177,9 +174,7 @@ bool CaptureDesktop()
                             std::to_string(height) + " pixels";
             return false;
         }
-        snapshot.width = width;
-        snapshot.height = height;
-        snapshot.pixels.assign(SnapshotStride(width) * static_cast<size_t>(height), 0);
+        snapshot.Reset(width, height);
         DrawDemoDesktop(width, height, snapshot.pixels.data());
     }
     return InstallSnapshot(snapshot);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "surface/height_field.h"
+
 enum class DesktopSourceKind : uint32_t { DemoDesktop, PictureFile, Snapshot };
 
 struct DesktopSnapshot;
@@ -33,6 +35,15 @@ struct DesktopSnapshot {
     std::vector<uint8_t> pixels;
     int32_t width = 0;
     int32_t height = 0;
+
+    // A black snapshot of w x h pixels (both at least 1); returns its row stride.
+    size_t Reset(int32_t w, int32_t h)
+    {
+        width = w;
+        height = h;
+        pixels.assign(SnapshotStride(w) * static_cast<size_t>(h), 0);
+        return SnapshotStride(w);
+    }
 };
 
 // Decodes a PNG, JPEG, BMP or GIF picture (the first frame of an animation) held in memory.

@@ -106,10 +106,7 @@ bool ScreenPixelsToSnapshot(const uint8_t* rows, int32_t width, int32_t height,
 
     const size_t w = static_cast<size_t>(width);
     const size_t h = static_cast<size_t>(height);
-    const size_t stride = SnapshotStride(width);
-    snapshot.pixels.assign(stride * h, 0);
-    snapshot.width = width;
-    snapshot.height = height;
+    const size_t stride = snapshot.Reset(width, height);
 
     // Nearly every screen: a byte a channel in 32-bit pixels, copied as bytes.
     const bool msb = layout.mostSignificantFirst;
