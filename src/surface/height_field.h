@@ -22,6 +22,10 @@ bool CaptureDesktop();
 // for an empty screen, one whose pixel count does not fit 32 bits, or no memory.
 bool UseFlatHeightField(int32_t width, int32_t height);
 
+// Makes `heights` (width x height bytes, from the process heap, a pixel count within 32 bits)
+// the process's height field, freeing any earlier one.
+void InstallHeightField(uint8_t* heights, int32_t width, int32_t height);
+
 // Bytes of one row of a 24-bit snapshot: 3 per pixel, rounded up to a multiple of 4.
 inline size_t SnapshotStride(int32_t width)
 {

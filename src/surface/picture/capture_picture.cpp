@@ -48,11 +48,7 @@ bool InstallSnapshot(const DesktopSnapshot& snapshot)
         return false;
     }
     HeightFieldFromSnapshot(snapshot.pixels.data(), snapshot.width, snapshot.height, heights);
-    FreeAllocation(HeightField);
-    HeightField = heights;
-    DesktopWidth = snapshot.width;
-    DesktopHeight = snapshot.height;
-    DesktopPixelCount = static_cast<uint32_t>(count);
+    InstallHeightField(heights, snapshot.width, snapshot.height);
     return true;
 }
 

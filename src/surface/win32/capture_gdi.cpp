@@ -104,10 +104,6 @@ bool CaptureDesktop()
     }
 
     // Nothing takes a second snapshot, but one would replace the first rather than leak it.
-    FreeAllocation(HeightField);
-    HeightField = heights;
-    DesktopWidth = width;
-    DesktopHeight = height;
-    DesktopPixelCount = static_cast<uint32_t>(pixelCount);
+    InstallHeightField(heights, width, height);
     return true;
 }
