@@ -34,7 +34,7 @@ void StartRendering(NativeWindow window, uint32_t previewFlag)
 {
     if (Host.windowClosed != 0) return;
     CreateRenderDevice(window, static_cast<int32_t>(previewFlag));
-    if (SaverDevice == nullptr) {
+    if (!HasRenderDevice()) {
         PostQuit(0);
         return;
     }

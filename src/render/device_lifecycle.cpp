@@ -1,40 +1,16 @@
 #include "render/device_lifecycle.h"
 
 #include "host/window_services.h"
-#include "render/light_spots.h"
 #include "render/scene.h"
-#include "render/text_overlay.h"
 #include "settings/settings.h"
 #include "support/heap.h"
 #include "surface/falloff_table.h"
 #include "surface/height_field.h"
 #include "surface/normal_field.h"
 
-RenderSystem* SaverRenderSystem = nullptr;
-RenderDevice* SaverDevice = nullptr;
-PresentParameters DevicePresentParameters{};
-DisplayMode CurrentDisplayMode{};
+Renderer* SaverRenderer = nullptr;
 
 namespace {
-
-constexpr uint32_t HighestRefreshRate = 100;
-
-uint32_t BehaviorFlags()
-{
-    return Settings.bTnL != 0 ? CreateHardwareVertexProcessing : CreateSoftwareVertexProcessing;
-}
-
-// The device, or null; a failed creation leaves nothing behind.
-RenderDevice* MakeDevice(NativeWindow window)
-{
-    if (SaverRenderSystem == nullptr) return nullptr;
-    RenderDevice* device = nullptr;
-    const RenderResult result =
-        CreateDevice(SaverRenderSystem, DefaultAdapter, DeviceTypeHal, window, BehaviorFlags(),
-                     DevicePresentParameters, device);
-    if (result < 0) ReleaseHandle(device);
-    return device;
-}
 
 template <typename T>
 void FreeBuffer(T*& holder)
@@ -47,72 +23,39 @@ void FreeBuffer(T*& holder)
 
 }  // namespace
 
-uint32_t ChooseRefreshRate(RenderSystem* system, uint32_t width, uint32_t height, uint32_t format)
-{
-    uint32_t best = 0;
-    for (uint32_t index = GetAdapterModeCount(system, DefaultAdapter); index-- > 0;) {
-        DisplayMode mode{};
-        EnumAdapterModes(system, DefaultAdapter, index, mode);
-        if (mode.width == width && mode.height == height && mode.format == format &&
-            best <= mode.refreshRate && mode.refreshRate <= HighestRefreshRate) {
-            best = mode.refreshRate;
-        }
-    }
-    return best;
-}
-
 void CreateRenderDevice(NativeWindow window, int32_t previewFlag)
 {
     // Called once per window; anything left from an earlier call goes first.
-    ReleaseHandle(SaverDevice);
-    ReleaseHandle(SaverRenderSystem);
+    CloseRenderer(SaverRenderer);
 
-    SaverRenderSystem = CreateRenderSystem(RenderSdkVersion);
-    if (SaverRenderSystem == nullptr) {
+    SaverRenderer = OpenRenderer();
+    if (SaverRenderer == nullptr) {
         ShowErrorMessage(window, "_imp__Direct3DCreate8@4 FAILED");
         SendDestroyMessage(window);
         return;
     }
-    CurrentDisplayMode = DisplayMode{};
-    GetAdapterDisplayMode(SaverRenderSystem, DefaultAdapter, CurrentDisplayMode);
-
     int32_t clientWidth = 0;
     int32_t clientHeight = 0;
     GetWindowClientSize(window, clientWidth, clientHeight);
-
-    PresentParameters& params = DevicePresentParameters;
-    params = PresentParameters{};
-    params.windowed = previewFlag;
-    params.backBufferFormat = CurrentDisplayMode.format;
-    params.backBufferWidth = static_cast<uint32_t>(clientWidth > 0 ? clientWidth : 0);
-    params.backBufferHeight = static_cast<uint32_t>(clientHeight > 0 ? clientHeight : 0);
-    params.backBufferCount = 2;
-    params.enableAutoDepthStencil = 1;
-    params.autoDepthStencilFormat = FormatD16;
-    params.swapEffect = SwapEffectFlip;
-    params.fullScreenPresentationInterval = PresentIntervalDefault;
-    if (previewFlag == 0) {
-        params.fullScreenRefreshRateInHz =
-            ChooseRefreshRate(SaverRenderSystem, params.backBufferWidth, params.backBufferHeight,
-                              params.backBufferFormat);
-    }
-
-    SaverDevice = MakeDevice(window);
-    if (SaverDevice == nullptr) {
+    RendererOptions options;
+    options.windowed = previewFlag != 0;
+    options.hardwareVertexProcessing = Settings.bTnL != 0;
+    if (!CreateRendererDevice(SaverRenderer, window, clientWidth > 0 ? clientWidth : 0,
+                              clientHeight > 0 ? clientHeight : 0, options)) {
         ShowErrorMessage(window, "CreateDevice FAILED");
         SendDestroyMessage(window);
         PostQuit(0);
     }
 }
 
+bool HasRenderDevice()
+{
+    return RendererHasDevice(SaverRenderer);
+}
+
 void ReleaseSceneResources()
 {
-    ReleaseHandle(TextVertexBuffer);
-    ReleaseHandle(FontTexture);
-    for (LightSpot& spot : LightSpots) {
-        ReleaseHandle(spot.vertexBuffer);
-        ReleaseHandle(spot.texture);
-    }
+    if (SaverRenderer != nullptr) ReleaseSceneResources(SaverRenderer);
 }
 
 void ShutDownRenderer()
@@ -121,22 +64,19 @@ void ShutDownRenderer()
     FreeBuffer(HeightField);
     FreeBuffer(NormalField);
     FreeBuffer(FalloffTable);
-    ReleaseHandle(SaverDevice);
-    ReleaseHandle(SaverRenderSystem);
+    CloseRenderer(SaverRenderer);
 }
 
 void SuspendRenderer(NativeWindow window)
 {
     ReleaseSceneResources();
-    ReleaseHandle(SaverDevice);
+    if (SaverRenderer != nullptr) ReleaseRendererDevice(SaverRenderer);
     ShowWindowRestoredThenMaximized(window);
 }
 
 void ResumeRenderer(NativeWindow window)
 {
-    ReleaseHandle(SaverDevice);
-    SaverDevice = MakeDevice(window);
-    if (SaverDevice == nullptr) {
+    if (SaverRenderer == nullptr || !RecreateRendererDevice(SaverRenderer)) {
         ShowErrorMessage(window, "CreateDevice FAILED");
         PostDestroyMessage(window);
         return;

@@ -1,30 +1,23 @@
-// The drawing system and the device of the saver window, and the order in which the
-// renderer's resources come and go (device made at first showing, given up around the password
-// dialog, everything released at window close).
+// The renderer of the saver window, and the order in which its resources come and go (device
+// made at first showing, given up around the password dialog, everything released at window
+// close).
 #pragma once
 
 #include "host/native_window.h"
-#include "render/device.h"
+#include "render/renderer.h"
 
-// Each holder is null when absent and cleared the moment its object is released.
-extern RenderSystem* SaverRenderSystem;
-extern RenderDevice* SaverDevice;
-// Filled once by CreateRenderDevice and kept, so that ResumeRenderer makes the same device.
-extern PresentParameters DevicePresentParameters;
-extern DisplayMode CurrentDisplayMode;
+// Null until the window's first showing, and again once it is closed.
+extern Renderer* SaverRenderer;
 
-// Makes the device for the window: windowed at the window's client size in preview, full
-// screen otherwise at the best refresh rate of at most 100 Hz. On failure it tells the user,
-// ends the window and leaves SaverDevice null; the caller checks SaverDevice.
+// Makes the renderer and its device for the window: windowed at the window's client size in
+// preview, full screen otherwise. On failure it tells the user and ends the window; the caller
+// asks HasRenderDevice.
 void CreateRenderDevice(NativeWindow window, int32_t previewFlag);
-// The highest refresh rate of at most 100 Hz among the adapter's modes of exactly this size
-// and format, or 0 (the adapter's default) when there is none.
-uint32_t ChooseRefreshRate(RenderSystem* system, uint32_t width, uint32_t height, uint32_t format);
-// Releases the text vertex buffer, the font texture, then each spot's vertex buffer and
-// texture, spot 0 first. Repeating it does nothing.
+bool HasRenderDevice();
+// The text's and the spots' resources. Repeating it does nothing.
 void ReleaseSceneResources();
 // At window close, after ReleaseSceneResources: stores the settings, frees the heap buffers,
-// then releases the device and the drawing system.
+// then closes the renderer (device and drawing system).
 void ShutDownRenderer();
 // Before the password dialog: gives up the scene's resources and the device.
 void SuspendRenderer(NativeWindow window);

@@ -1,9 +1,7 @@
 #include "render/frame_loop.h"
 
 #include <cmath>
-#include <cstring>
 
-#include "render/device.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_clock.h"
 #include "render/scene.h"
@@ -17,40 +15,14 @@ namespace {
 
 constexpr int32_t MinimumTexturePitch = SpotSize * 4;
 
-void UploadQuad(RenderVertexBuffer* buffer, float left, float bottom)
-{
-    const float right = left + SpotExtent;
-    const float top = bottom + SpotExtent;
-    const float corners[6][2] = {{left, bottom}, {left, top},  {right, top},
-                                 {left, bottom}, {right, top}, {right, bottom}};
-    for (int i = 0; i < 6; ++i) {
-        QuadTemplate[i].x = corners[i][0];
-        QuadTemplate[i].y = corners[i][1];
-    }
-    if (buffer == nullptr) return;
-    uint8_t* data = nullptr;
-    if (LockVertexBuffer(buffer, 0, 0, data, LockNone) < 0 || data == nullptr) return;
-    std::memcpy(data, QuadTemplate, ScreenQuadBytes);
-    UnlockVertexBuffer(buffer);
-}
-
-void RefillTexture(RenderTexture* texture, int32_t row0, int32_t col0, uint32_t colorMask)
-{
-    if (texture == nullptr) return;
-    LockedRect locked{};
-    if (LockRect(texture, 0, locked, nullptr, LockDiscard) < 0) return;
-    // A pitch shorter than a row would make the rows overlap: not a texture we asked for.
-    if (locked.bits != nullptr && locked.pitch >= MinimumTexturePitch) {
-        FillSpotWindow(NormalField, DesktopWidth, DesktopHeight, row0, col0, FalloffTable,
-                       colorMask, static_cast<uint8_t*>(locked.bits), locked.pitch);
-    }
-    UnlockRect(texture, 0);
-}
+// Laid out anew every frame; kept here so that drawing allocates nothing.
+OverlayFrame Overlay;
 
 }  // namespace
 
-void UpdateLightSpot(LightSpot& spot, uint32_t colorMask)
+void UpdateLightSpot(int32_t k, uint32_t colorMask)
 {
+    LightSpot& spot = LightSpots[k];
     spot.phase += Clock.frameTime * spot.rate;
     // Out of float range after aeons at an absurd speed: start the path again rather than
     // feed an infinity to the rounding.
@@ -60,8 +32,17 @@ void UpdateLightSpot(LightSpot& spot, uint32_t colorMask)
                                                DesktopHeight, WorldWidth, WorldHeight, SpotExtent);
     spot.posX = place.posX;
     spot.posY = place.posY;
-    UploadQuad(spot.vertexBuffer, spot.posX, spot.posY);
-    RefillTexture(spot.texture, place.row0, place.col0, colorMask);
+    PlaceSpot(SaverRenderer, k, place, SpotExtent);
+
+    uint8_t* texels = nullptr;
+    int32_t pitch = 0;
+    if (!LockSpotTexels(SaverRenderer, k, texels, pitch)) return;
+    // A pitch shorter than a row would make the rows overlap: not a texture we asked for.
+    if (texels != nullptr && pitch >= MinimumTexturePitch) {
+        FillSpotWindow(NormalField, DesktopWidth, DesktopHeight, place.row0, place.col0,
+                       FalloffTable, colorMask, texels, pitch);
+    }
+    UnlockSpotTexels(SaverRenderer, k);
 }
 
 void UpdateFrame()
@@ -71,32 +52,21 @@ void UpdateFrame()
     Clock.frameTime *= static_cast<float>(LightSpeedInRange(Settings.LightSpeed)) * 0.01f + 0.25f;
     RefreshOverlayText(Clock.elapsed, Clock.fps);
     const int32_t activeSpots = ActiveSpotCount(Settings.NumLights);
-    for (int32_t k = 0; k < activeSpots; ++k) UpdateLightSpot(LightSpots[k], SpotColors[k]);
+    for (int32_t k = 0; k < activeSpots; ++k) UpdateLightSpot(k, SpotColors[k]);
 }
 
 void DrawFrame()
 {
-    RenderDevice* device = SaverDevice;
-    if (TestCooperativeLevel(device) == RenderErrorDeviceLost) return;
-    Clear(device, 0, nullptr, ClearTarget, 0x00000000, 0.0f, 0);
-    BeginScene(device);
-    SetVertexShader(device, VertexFormatXyzTex1);
-    for (const LightSpot& spot : LightSpots) {
-        // Spots beyond the count have no resources; a spot whose creation failed is left out
-        // rather than drawn untextured.
-        if (spot.vertexBuffer == nullptr || spot.texture == nullptr) continue;
-        SetStreamSource(device, 0, spot.vertexBuffer, ScreenQuadStride);
-        SetTexture(device, 0, spot.texture);
-        DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2);
-    }
-    DrawOverlay();
-    EndScene(device);
-    Present(device);
+    int32_t width = 0;
+    int32_t height = 0;
+    GetFrameSize(SaverRenderer, width, height);
+    LayOutOverlay(width, height, Overlay);
+    PresentFrame(SaverRenderer, Overlay);
 }
 
 void OnFrameTick()
 {
-    if (SaverDevice == nullptr) return;
+    if (!HasRenderDevice()) return;
     UpdateFrame();
     DrawFrame();
 }

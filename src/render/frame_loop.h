@@ -11,9 +11,8 @@ void OnFrameTick();
 // Advances the clock, scales its frame time by the light speed, refreshes the overlay texts,
 // updates the active spots.
 void UpdateFrame();
-// Moves the spot along its path, uploads its quad and refills its texture with colorMask.
-// A spot without a vertex buffer or texture, or whose lock fails, skips that upload.
-void UpdateLightSpot(LightSpot& spot, uint32_t colorMask);
-// Clears, draws every spot that has its quad and texture and the overlay over them, and
-// presents; a lost device skips it.
+// Moves spot k along its path, tells the renderer where it stands and refills its texels with
+// colorMask. A spot whose texels cannot be had this tick skips the fill.
+void UpdateLightSpot(int32_t k, uint32_t colorMask);
+// Lays out the overlay and has the renderer draw and present the frame.
 void DrawFrame();

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "render/device.h"
 #include "support/vecmath.h"
 
 constexpr int32_t LightSpotCount = 5;
@@ -17,8 +16,6 @@ struct LightSpot {
     float freqY;                       // multiplier of the phase in the vertical cosine
     float posX;                        // left edge of the quad, world units
     float posY;                        // bottom edge of the quad, world units
-    RenderVertexBuffer* vertexBuffer;  // the spot's ScreenQuad, or none
-    RenderTexture* texture;            // 256 x 256 A8R8G8B8, or none
 };
 
 // Spot k is lit when k < ActiveSpotCount(Settings.NumLights); rate and the frequencies never

@@ -87,9 +87,9 @@ void CloseRenderer(Renderer*& renderer);
 // back end needs to draw it). False when it could not be made: the spot is then left out of
 // every frame until the next setup.
 bool CreateSpotResources(Renderer* renderer, int32_t spot);
-// Called at scene setup after the spots: the world rectangle the screen shows, for a back end
-// that draws through a camera; the states of the frame.
-void ApplySceneStates(Renderer* renderer, float worldWidth, float worldHeight);
+// Called at scene setup after the spots: the camera and the states of the frames, for a back
+// end that keeps them.
+void ApplySceneStates(Renderer* renderer);
 // Called at scene setup after the states: the font sheet (FontSheetSide^2 texels, tinted), or
 // null when it could not be had. False when no font texture was made: the overlay is not drawn.
 bool LoadFontSheet(Renderer* renderer, const uint32_t* sheet);

@@ -13,43 +13,20 @@
 #include "surface/height_field.h"
 #include "surface/normal_field.h"
 
-ScreenQuad QuadTemplate[6] = {
-    {0.0f, 0.0f, 0.0f, 0.0f, 1.0f}, {0.0f, 3.0f, 0.0f, 0.0f, 0.0f}, {4.0f, 3.0f, 0.0f, 1.0f, 0.0f},
-    {0.0f, 0.0f, 0.0f, 0.0f, 1.0f}, {4.0f, 3.0f, 0.0f, 1.0f, 0.0f}, {4.0f, 0.0f, 0.0f, 1.0f, 1.0f},
-};
-
 float WorldWidth = 4.0f;
 float WorldHeight = 3.0f;
 float SpotExtent = 0.0f;
 uint32_t SpotColors[LightSpotCount] = {};
 
-Matrix4 WorldMatrix{};
-Matrix4 ViewMatrix{};
-Matrix4 ProjectionMatrix{};
-Material SceneMaterial{};
-RenderTexture* FontTexture = nullptr;
-
 namespace {
 
-constexpr Vec3 CameraEye{2.0f, 1.5f, -3.6f};
-constexpr Vec3 CameraTarget{2.0f, 1.5f, 0.0f};
-constexpr Vec3 CameraUp{0.0f, 1.0f, 0.0f};
-constexpr float FieldOfView = 0.785398185f;  // pi / 4
-constexpr float NearPlane = 1.0f;
-constexpr float FarPlane = 100.0f;
 constexpr float PhaseRange = 127.0f;
 constexpr uint32_t FalloffTableBytes = FalloffTableEntries * sizeof(Vec3);
 
-void MakeSpotResources(LightSpot& spot)
+void MakeSpotResources(int32_t k)
 {
-    // Nothing should be left over, but a second setup must not leak.
-    ReleaseHandle(spot.vertexBuffer);
-    ReleaseHandle(spot.texture);
-    CreateVertexBuffer(SaverDevice, ScreenQuadBytes, UsageWriteOnly, VertexFormatXyzTex1,
-                       PoolManaged, spot.vertexBuffer);
-    CreateTexture(SaverDevice, SpotSize, SpotSize, 1, UsageNone, FormatA8R8G8B8, PoolManaged,
-                  spot.texture);
-    spot.phase = NextUniform() * PhaseRange;
+    CreateSpotResources(SaverRenderer, k);
+    LightSpots[k].phase = NextUniform() * PhaseRange;
 }
 
 void BuildSurfaceFields()
@@ -108,46 +85,18 @@ void FitWorldToScreen(int32_t width, int32_t height, float& worldWidth, float& w
     spotExtent = static_cast<float>(SpotSize) / w * worldWidth;
 }
 
-void ApplyRenderStates()
-{
-    SetTransform(SaverDevice, TransformType::World, WorldMatrix);
-    SetTransform(SaverDevice, TransformType::View, ViewMatrix);
-    SetTransform(SaverDevice, TransformType::Projection, ProjectionMatrix);
-    SetRenderState(SaverDevice, RenderStateType::CullMode, CullNone);
-    SetRenderState(SaverDevice, RenderStateType::ZEnable, ZBufferFalse);
-    SetRenderState(SaverDevice, RenderStateType::Ambient, 0x00FFFFFF);
-    SetTextureStageState(SaverDevice, 0, TextureStageStateType::MipFilter, TextureFilterNone);
-    SetTextureStageState(SaverDevice, 0, TextureStageStateType::MagFilter, TextureFilterLinear);
-    SetTextureStageState(SaverDevice, 0, TextureStageStateType::MinFilter, TextureFilterLinear);
-    SetMaterial(SaverDevice, SceneMaterial);
-    SetRenderState(SaverDevice, RenderStateType::AlphaBlendEnable, 1);
-    SetRenderState(SaverDevice, RenderStateType::SrcBlend, BlendSrcAlpha);
-    SetRenderState(SaverDevice, RenderStateType::DestBlend, BlendInvSrcAlpha);
-    CreateFontTexture(FontTint, FontTexture);
-}
-
 void SetupScene()
 {
-    if (SaverDevice == nullptr) return;
+    if (!HasRenderDevice()) return;
 
     const int32_t activeSpots = ActiveSpotCount(Settings.NumLights);
-    for (int32_t k = 0; k < activeSpots; ++k) MakeSpotResources(LightSpots[k]);
+    for (int32_t k = 0; k < activeSpots; ++k) MakeSpotResources(k);
 
     FitWorldToScreen(DesktopWidth, DesktopHeight, WorldWidth, WorldHeight, SpotExtent);
     PickSpotColors(Settings.ColorLight, SpotColors);
 
-    IdentityMatrix(WorldMatrix);
-    const float aspect = static_cast<float>(DevicePresentParameters.backBufferWidth) /
-                         static_cast<float>(DevicePresentParameters.backBufferHeight);
-    PerspectiveMatrix(ProjectionMatrix, FieldOfView, aspect, NearPlane, FarPlane);
-    LookAtMatrix(ViewMatrix, CameraEye, CameraTarget, CameraUp);
-
-    SceneMaterial = Material{};
-    for (int c = 0; c < 4; ++c) {
-        SceneMaterial.diffuse[c] = 1.0f;
-        SceneMaterial.ambient[c] = 1.0f;
-    }
-    ApplyRenderStates();
+    ApplySceneStates(SaverRenderer);
+    CreateFontTexture(FontTint);
 
     // Started before the builds, so that the first tick's frame time includes them.
     StartFrameClock();

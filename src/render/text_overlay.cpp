@@ -8,15 +8,12 @@
 #include "host/host_state.h"
 #include "image/embedded_images.h"
 #include "image/image_decode.h"
-#include "image/texture_upload.h"
 #include "render/device_lifecycle.h"
 #include "render/glyph_table.h"
-#include "render/scene.h"
 #include "settings/settings.h"
 #include "support/clock.h"
 #include "support/heap.h"
 
-RenderVertexBuffer* TextVertexBuffer = nullptr;
 char FpsText[16] = {};
 char ClockText[8] = {};
 char DateText[13] = {};
@@ -44,11 +41,19 @@ int32_t NearestInt32(float value)
 }
 
 // Alpha from the grey level (the blue byte), colour from the tint; black stays fully clear.
-void TintSheet(uint32_t* pixels, uint32_t tint)
+// The bitmap's rows come bottom first; the renderer takes them top first. Every channel keeps
+// its top four bits, as the Windows saver's A4R4G4B4 texture holds them, so that every back
+// end shows the same glyphs.
+void TintSheet(const uint32_t* bitmapRows, uint32_t tint, uint32_t* sheet)
 {
-    for (size_t i = 0; i < SheetPixels; ++i) {
-        const uint32_t p = pixels[i];
-        if (p != 0) pixels[i] = (p & 0xFF) << 24 | tint;
+    for (int32_t row = 0; row < SheetSide; ++row) {
+        const uint32_t* in = bitmapRows + static_cast<size_t>(SheetSide - 1 - row) * SheetSide;
+        uint32_t* out = sheet + static_cast<size_t>(row) * SheetSide;
+        for (int32_t column = 0; column < SheetSide; ++column) {
+            const uint32_t p = in[column];
+            const uint32_t texel = p != 0 ? (p & 0xFF) << 24 | tint : 0;
+            out[column] = (texel >> 4 & 0x0F0F0F0F) * 17;
+        }
     }
 }
 
@@ -85,92 +90,51 @@ void FormatDateText(int32_t year, int32_t month, int32_t day)
 
 }  // namespace
 
-uint32_t CreateFontTexture(uint32_t tint, RenderTexture*& textureOut)
+bool CreateFontTexture(uint32_t tint)
 {
-    // A texture left over from an earlier setup would be lost under the new one.
-    ReleaseHandle(textureOut);
-    if (SaverDevice == nullptr) return UploadNoDevice;
+    if (!HasRenderDevice()) return false;
 
-    auto* pixels = static_cast<uint32_t*>(AllocateZeroed(SheetPixels * sizeof(uint32_t)));
+    auto* pixels = static_cast<uint32_t*>(AllocateZeroed(2 * SheetPixels * sizeof(uint32_t)));
     ImageBitmap* sheet = LoadImageResource(Host.moduleHandle, FontSheetImageNumber, 0);
-
-    uint32_t result = UploadCreateFailed;
     // Without the pixel pass the texture would carry the sheet's white and no alpha: rather
     // none at all.
-    if (pixels != nullptr && ReadBitmapPixels(sheet, SheetSide, SheetSide, pixels)) {
-        TintSheet(pixels, tint);
-        if (WriteBitmapPixels(sheet, SheetSide, SheetSide, pixels)) {
-            result = UploadBitmapToTexture(SaverDevice, sheet, FormatA4R4G4B4, textureOut);
-        }
-    }
+    const bool prepared =
+        pixels != nullptr && ReadBitmapPixels(sheet, SheetSide, SheetSide, pixels);
+    if (prepared) TintSheet(pixels, tint, pixels + SheetPixels);
+    const bool made = LoadFontSheet(SaverRenderer, prepared ? pixels + SheetPixels : nullptr);
     FreeAllocation(pixels);
     DeleteBitmap(sheet);
-
-    if (TextVertexBuffer == nullptr) {
-        CreateVertexBuffer(SaverDevice, TextVertexBufferBytes, UsageNone, VertexFormatXyzRhwTex1,
-                           PoolManaged, TextVertexBuffer);
-    }
-    return result;
+    return prepared && made;
 }
 
-void DrawTextLine(float x, float y, float z, float scaleX, float scaleY, const char* text)
+void LayOutTextLine(float x, float y, float scaleX, float scaleY, const char* text, int32_t width,
+                    int32_t height, OverlayLine& line)
 {
-    RenderDevice* device = SaverDevice;
-    if (device == nullptr || TextVertexBuffer == nullptr || text == nullptr) return;
-
-    SetRenderState(device, RenderStateType::CullMode, CullNone);
-    SetStreamSource(device, 0, TextVertexBuffer, TextVertexStride);
-    SetVertexShader(device, VertexFormatXyzRhwTex1);
-    SetPixelShader(device, 0);
-
-    Viewport viewport{};
-    GetViewport(device, viewport);
-    const auto viewportWidth = static_cast<float>(viewport.width);
-    const auto viewportHeight = static_cast<float>(viewport.height);
+    line.glyphCount = 0;
+    if (text == nullptr) return;
+    const auto viewportWidth = static_cast<float>(width);
+    const auto viewportHeight = static_cast<float>(height);
     float penX = x * viewportWidth;
     const float penY = y * viewportHeight;
     // Both dimensions follow the viewport height only.
     const float unit = viewportHeight / static_cast<float>(GlyphHeight);
 
-    SetRenderState(device, RenderStateType::AlphaBlendEnable, 1);
-    SetRenderState(device, RenderStateType::SrcBlend, BlendSrcAlpha);
-    SetRenderState(device, RenderStateType::DestBlend, BlendInvSrcAlpha);
-
-    uint8_t* data = nullptr;
-    if (LockVertexBuffer(TextVertexBuffer, 0, TextVertexBufferBytes, data, LockNone) != RenderOk) {
-        return;
-    }
-    if (data == nullptr) {
-        UnlockVertexBuffer(TextVertexBuffer);
-        return;
-    }
-
     uint32_t glyphs = 0;
     for (; glyphs < MaxLineGlyphs && text[glyphs] != '\0'; ++glyphs) {
         const GlyphEntry& glyph = LookUpGlyph(static_cast<uint8_t>(text[glyphs]));
-        const float uLeft = static_cast<float>(glyph.left) / 255.0f;
-        const float uRight = static_cast<float>(glyph.right) / 255.0f;
-        const float vTop = static_cast<float>(glyph.top) / 256.0f;
-        const float vBottom = static_cast<float>(glyph.top + GlyphHeight) / 256.0f;
-        const float width = scaleX * unit * static_cast<float>(glyph.right - glyph.left);
-        const float height = scaleY * unit * GlyphDrawnHeight;
-        const float x0 = penX;
-        const float x1 = penX + width;
-        const float y0 = penY;
-        const float y1 = penY + height;
-        // Two triangles; the sheet's top row lands on the upper edge y0.
-        const TextVertex quad[6] = {
-            {x0, y1, z, 1.0f, uLeft, vBottom},  {x0, y0, z, 1.0f, uLeft, vTop},
-            {x1, y1, z, 1.0f, uRight, vBottom}, {x1, y0, z, 1.0f, uRight, vTop},
-            {x1, y1, z, 1.0f, uRight, vBottom}, {x0, y0, z, 1.0f, uLeft, vTop},
-        };
-        std::memcpy(data + glyphs * sizeof quad, quad, sizeof quad);
-        penX += width;
+        const float glyphWidth = scaleX * unit * static_cast<float>(glyph.right - glyph.left);
+        GlyphQuad& quad = line.glyphs[glyphs];
+        quad.x0 = penX;
+        quad.x1 = penX + glyphWidth;
+        quad.y0 = penY;
+        quad.y1 = penY + scaleY * unit * GlyphDrawnHeight;
+        quad.u0 = static_cast<float>(glyph.left) / 255.0f;
+        quad.u1 = static_cast<float>(glyph.right) / 255.0f;
+        quad.v0 = static_cast<float>(glyph.top) / 256.0f;
+        quad.v1 = static_cast<float>(glyph.top + GlyphHeight) / 256.0f;
+        penX += glyphWidth;
     }
-
-    UnlockVertexBuffer(TextVertexBuffer);
-    // Direct3D refuses a draw of no primitives.
-    if (glyphs > 0) DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2 * glyphs);
+    line.glyphCount = glyphs;
 }
 
 void RefreshOverlayText(float elapsedSeconds, float framesPerSecond)
@@ -187,14 +151,19 @@ void RefreshOverlayText(float elapsedSeconds, float framesPerSecond)
     FormatDateText(now.year, now.month, now.day);
 }
 
-void DrawOverlay()
+void LayOutOverlay(int32_t width, int32_t height, OverlayFrame& overlay)
 {
-    if (SaverDevice == nullptr || FontTexture == nullptr || TextVertexBuffer == nullptr) return;
-    SetTexture(SaverDevice, 0, FontTexture);
+    uint32_t lines = 0;
     if (Settings.bTime != 0) {
-        DrawTextLine(0.0f, 0.0f, 0.0f, 0.045f, 0.02f, ClockText);
-        DrawTextLine(0.0f, 0.027f, 0.0f, 0.037f, 0.017f, DateText);
+        LayOutTextLine(0.0f, 0.0f, 0.045f, 0.02f, ClockText, width, height, overlay.lines[lines++]);
+        LayOutTextLine(0.0f, 0.027f, 0.037f, 0.017f, DateText, width, height,
+                       overlay.lines[lines++]);
     }
-    if (Settings.bFps != 0) DrawTextLine(0.0f, 0.054f, 0.0f, 0.037f, 0.017f, FpsText);
-    DrawTextLine(0.0f, 0.96f, 0.0f, 0.04f, 0.02f, CreditCaption);
+    if (Settings.bFps != 0) {
+        LayOutTextLine(0.0f, 0.054f, 0.037f, 0.017f, FpsText, width, height,
+                       overlay.lines[lines++]);
+    }
+    LayOutTextLine(0.0f, 0.96f, 0.04f, 0.02f, CreditCaption, width, height,
+                   overlay.lines[lines++]);
+    overlay.lineCount = lines;
 }

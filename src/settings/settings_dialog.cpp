@@ -5,11 +5,11 @@
 
 #include "host/host_state.h"
 #include "image/image_decode.h"
-#include "render/device_lifecycle.h"
+#include "render/renderer.h"
 #include "settings/settings.h"
 
 uint32_t TnlAvailable = 0;
-DisplayMode ProbedDisplayMode{};
+DisplayDescription ProbedDisplay{};
 ImageBitmap* LogoImage = nullptr;
 DialogRect LogoRect{};
 
@@ -32,11 +32,10 @@ int32_t ColorEntry(uint32_t colorLight)
     return static_cast<int32_t>(colorLight <= ColorLightRandom ? colorLight : ColorLightDefault);
 }
 
-// Every ending lets go of the logo and of the drawing system the probe made.
+// Every ending lets go of the logo.
 void EndDialog(DialogWindow dialog, int32_t result)
 {
     DeleteBitmap(LogoImage);
-    ReleaseHandle(SaverRenderSystem);
     EndSettingsDialog(dialog, result);
 }
 
@@ -53,40 +52,17 @@ bool OverLogo(DialogWindow dialog, uint32_t x, uint32_t y)
 
 }  // namespace
 
-int32_t DisplayFormatBits(uint32_t format)
-{
-    switch (format) {
-    case FormatA8R8G8B8:
-    case FormatX8R8G8B8:
-    case FormatA2B10G10R10: return 32;
-    case FormatR8G8B8: return 24;
-    case FormatR5G6B5:
-    case FormatX1R5G5B5:
-    case FormatA1R5G5B5:
-    case FormatA4R4G4B4:
-    case FormatA8R3G3B2:
-    case FormatX4R4G4B4: return 16;
-    default: return 8;
-    }
-}
-
 bool ProbeDisplay(DialogWindow dialog)
 {
-    ReleaseHandle(SaverRenderSystem);
-    SaverRenderSystem = CreateRenderSystem(RenderSdkVersion);
-    if (SaverRenderSystem == nullptr) return false;
-
     // Failed reads leave zeros: "0 x 0 x 8" and no "Use TnL".
-    ProbedDisplayMode = DisplayMode{};
-    GetAdapterDisplayMode(SaverRenderSystem, DefaultAdapter, ProbedDisplayMode);
-    uint32_t devCaps = 0;
-    GetDeviceCaps(SaverRenderSystem, DefaultAdapter, DeviceTypeHal, devCaps);
-    if ((devCaps & DevCapsHwTransformAndLight) != 0) ++TnlAvailable;
+    ProbedDisplay = DisplayDescription{};
+    if (!DescribeDisplay(ProbedDisplay)) return false;
+    if (ProbedDisplay.hardwareTransformLighting) ++TnlAvailable;
 
     char text[64];
-    std::snprintf(text, sizeof text, "%d x %d x %d", static_cast<int>(ProbedDisplayMode.width),
-                  static_cast<int>(ProbedDisplayMode.height),
-                  static_cast<int>(DisplayFormatBits(ProbedDisplayMode.format)));
+    std::snprintf(text, sizeof text, "%d x %d x %d", static_cast<int>(ProbedDisplay.width),
+                  static_cast<int>(ProbedDisplay.height),
+                  static_cast<int>(ProbedDisplay.bitsPerPixel));
     SetDialogItemText(dialog, ItemResolution, text);
     return true;
 }

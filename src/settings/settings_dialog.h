@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "image/bitmap.h"
-#include "render/device.h"
+#include "render/renderer.h"
 #include "settings/dialog_services.h"
 
 // Control ids of the template.
@@ -39,7 +39,7 @@ inline constexpr uint32_t BrowserCommandCapacity = 1024;
 // Non-zero when the adapter reports hardware transform and lighting.
 extern uint32_t TnlAvailable;
 // The display mode the probe read (zero when the read failed).
-extern DisplayMode ProbedDisplayMode;
+extern DisplayDescription ProbedDisplay;
 // The logo shown in the dialog, deleted at every ending.
 extern ImageBitmap* LogoImage;
 // The logo control's rectangle in client coordinates, as of the last mouse message.
@@ -57,14 +57,12 @@ void OnSettingsDialogButtonDown(DialogWindow dialog, uint32_t x, uint32_t y);
 // Closed from the title bar or the system menu: nothing is stored.
 void OnSettingsDialogClose(DialogWindow dialog);
 
-// Makes the drawing system, reads the display mode and the adapter's capabilities, sets
-// TnlAvailable and the resolution text. False when there is no drawing system.
+// Asks the drawing system about the display, sets TnlAvailable and the resolution text. False
+// when there is no drawing system.
 bool ProbeDisplay(DialogWindow dialog);
 void ShowSettingsInDialog(DialogWindow dialog);
 void ReadSettingsFromDialog(DialogWindow dialog);
 
-// Bits per pixel of a display format, as the resolution text gives them.
-int32_t DisplayFormatBits(uint32_t format);
 // Cuts a browser command in place to its program: past a leading quote, up to and with the
 // last ".exe" or ".EXE". Returns the program, or null when the text (at most capacity bytes,
 // zero-terminated) holds neither.

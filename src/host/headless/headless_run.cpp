@@ -63,7 +63,7 @@ bool WriteFrame(const std::string& path, std::vector<uint8_t>& pixels, std::stri
 {
     const int32_t width = HeadlessHost.screenWidth;
     const int32_t height = HeadlessHost.screenHeight;
-    if (ReadRendererFrame(SaverDevice, pixels.data(), 4 * width) < 0) {
+    if (!ReadRendererFrame(SaverRenderer, pixels.data(), 4 * width)) {
         reason = "cannot read the frame back from the renderer";
         return false;
     }
@@ -82,7 +82,7 @@ std::string SpotFilePath(const std::string& folder, int32_t k)
     return folder + "/spot" + std::to_string(k) + ".png";
 }
 
-// Each active spot's texture as it was last filled: red, green, blue and alpha from the
+// Each active spot's texels as they were last filled: red, green, blue and alpha from the
 // texel's bytes (B, G, R, A in memory), texture row 0 at the top. Files of spots that are not
 // lit in this run are removed, so that the folder holds this run's spots only.
 bool DumpSpotTextures(const std::string& folder, std::string& reason)
@@ -92,19 +92,14 @@ bool DumpSpotTextures(const std::string& folder, std::string& reason)
     std::vector<uint8_t> rgba(static_cast<size_t>(SpotSize) * SpotSize * 4);
     for (int32_t k = 0; k < LightSpotCount; ++k) {
         const std::string path = SpotFilePath(folder, k);
-        RenderTexture* texture = LightSpots[k].texture;
-        if (k >= active || texture == nullptr) {
+        uint8_t* texels = nullptr;
+        int32_t pitch = 0;
+        if (k >= active || !LockSpotTexels(SaverRenderer, k, texels, pitch)) {
             std::remove(path.c_str());
             continue;
         }
-        LockedRect locked{};
-        if (LockRect(texture, 0, locked, nullptr, LockReadOnly) < 0 || locked.bits == nullptr) {
-            reason = "cannot read the texture of light spot " + std::to_string(k);
-            return false;
-        }
         for (int32_t t = 0; t < SpotSize; ++t) {
-            const uint8_t* in =
-                static_cast<const uint8_t*>(locked.bits) + static_cast<ptrdiff_t>(t) * locked.pitch;
+            const uint8_t* in = texels + static_cast<ptrdiff_t>(t) * pitch;
             uint8_t* out = rgba.data() + static_cast<size_t>(t) * SpotSize * 4;
             for (int32_t c = 0; c < SpotSize; ++c, in += 4, out += 4) {
                 out[0] = in[2];
@@ -113,7 +108,6 @@ bool DumpSpotTextures(const std::string& folder, std::string& reason)
                 out[3] = in[3];
             }
         }
-        UnlockRect(texture, 0);
         if (!WritePngFile(path.c_str(), SpotSize, SpotSize, 4, rgba.data(), SpotSize * 4, reason)) {
             return false;
         }
@@ -126,7 +120,7 @@ void ReleaseStartUpResources()
 {
     FreeAllocation(HeightField);
     HeightField = nullptr;
-    ReleaseHandle(SaverRenderSystem);
+    CloseRenderer(SaverRenderer);
 }
 
 }  // namespace
@@ -186,18 +180,16 @@ int RunHeadless(const HackOptions& options)
     // Without a window nobody watches what a frame costs: OpenGL draws unless the processor
     // is asked for, so that pictures made to be compared are drawn the same way everywhere.
     const bool useCpu = options.renderer == RendererChoice::Cpu;
-    UseCpuRenderer(useCpu);
-    SetRendererNativeDisplay(nullptr);
-    SetRendererDisplayMode(DisplayMode{static_cast<uint32_t>(DesktopWidth),
-                                       static_cast<uint32_t>(DesktopHeight), 60, FormatX8R8G8B8});
+    UseRendererBackEnd(useCpu ? RendererBackEndKind::Cpu : RendererBackEndKind::OpenGl);
+    SetRendererNativeDisplay(NativeDisplay{});
     CreateRenderDevice(NoWindow, 0);
-    if (SaverDevice == nullptr) {
+    if (!HasRenderDevice()) {
         // The renderer's own message is out already; say what it means here.
         if (useCpu) {
             const std::string size =
                 std::to_string(DesktopWidth) + " x " + std::to_string(DesktopHeight);
             PrintErrorLine(("not enough memory for a frame of " + size + " pixels").c_str());
-        } else if (SaverRenderSystem == nullptr) {
+        } else if (SaverRenderer == nullptr) {
             PrintErrorLine(
                 "no OpenGL: headless rendering needs EGL with Mesa's surfaceless "
                 "platform (package libegl-mesa0)");
@@ -209,7 +201,7 @@ int RunHeadless(const HackOptions& options)
         ReleaseStartUpResources();
         return ExitFailed;
     }
-    KeepLoadedLibraries();
+    if (!useCpu) KeepLoadedLibraries();
     SetupScene();
 
     std::vector<uint8_t> pixels(static_cast<size_t>(DesktopWidth) *

@@ -3,6 +3,12 @@
 #define EGL_NO_X11
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
+#include <X11/Xlib.h>
+#include <dirent.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <initializer_list>
@@ -18,7 +24,9 @@ bool IsSoftwareRasterizer(const char* driverName)
 
 namespace {
 
-DrawingPath AskEgl(_XDisplay* display)
+constexpr int ProbeTimeoutMs = 3000;
+
+DrawingPath AskEgl(Display* display)
 {
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
@@ -41,13 +49,56 @@ DrawingPath AskEgl(_XDisplay* display)
     return IsSoftwareRasterizer(driverName(egl)) ? DrawingPath::Cpu : DrawingPath::OpenGl;
 }
 
+// A GPU shows itself as a render node; without one only a software rasteriser could serve.
+bool HasRenderNode()
+{
+    DIR* folder = opendir("/dev/dri");
+    if (folder == nullptr) return false;
+    bool found = false;
+    while (const dirent* entry = readdir(folder)) {
+        if (std::strncmp(entry->d_name, "renderD", 7) == 0) found = true;
+    }
+    closedir(folder);
+    return found;
+}
+
+// The child has a connection of its own (the parent's must not be shared) and answers with one
+// byte; whatever it loads goes with it.
+DrawingPath AskEglInChild(Display* display)
+{
+    int fds[2];
+    if (pipe(fds) != 0) return DrawingPath::Cpu;
+    const char* name = DisplayString(display);
+    const pid_t child = fork();
+    if (child < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        return DrawingPath::Cpu;
+    }
+    if (child == 0) {
+        close(fds[0]);
+        Display* own = XOpenDisplay(name);
+        const char answer = own != nullptr && AskEgl(own) == DrawingPath::OpenGl ? 'g' : 'c';
+        (void)!write(fds[1], &answer, 1);
+        _exit(0);
+    }
+    close(fds[1]);
+    pollfd watch{fds[0], POLLIN, 0};
+    char answer = 'c';
+    if (poll(&watch, 1, ProbeTimeoutMs) == 1 && read(fds[0], &answer, 1) != 1) answer = 'c';
+    close(fds[0]);
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    return answer == 'g' ? DrawingPath::OpenGl : DrawingPath::Cpu;
+}
+
 }  // namespace
 
 DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice)
 {
-    if (choice == RendererChoice::Cpu) return DrawingPath::Cpu;
-    // Asked even when OpenGL is forced: the driver then starts here, before the libraries
-    // loaded so far are kept (support/posix/loaded_libraries.h).
-    const DrawingPath cheaper = AskEgl(display);
-    return choice == RendererChoice::OpenGl ? DrawingPath::OpenGl : cheaper;
+    if (choice != RendererChoice::Auto) {
+        return choice == RendererChoice::Cpu ? DrawingPath::Cpu : DrawingPath::OpenGl;
+    }
+    if (!HasRenderNode()) return DrawingPath::Cpu;
+    return AskEglInChild(display);
 }

@@ -12,8 +12,8 @@ enum class DrawingPath { OpenGl, Cpu };
 // True for the driver names of Mesa's software rasterisers (llvmpipe and softpipe).
 bool IsSoftwareRasterizer(const char* driverName);
 
-// The path the option forces, or for Auto: asks EGL which driver serves the display, without
-// making a context; OpenGL missing, or a software rasteriser, gives Cpu. Unless the processor
-// is forced, the EGL display is left initialised for the OpenGL back end, which would
-// otherwise pay for the driver's start itself.
+// The path the option forces, or for Auto: without a GPU's render node the processor; with
+// one, a child process asks EGL which driver serves the display, so that a run that then draws
+// on the processor never loads the OpenGL driver itself. OpenGL missing, a software
+// rasteriser, or a probe that does not answer gives Cpu.
 DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice);

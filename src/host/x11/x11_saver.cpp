@@ -29,6 +29,7 @@
 #include "render/light_spots.h"
 #include "render/scene.h"
 #include "render/switch/render_switch.h"
+#include "render/renderer.h"
 #include "settings/settings.h"
 #include "support/clock.h"
 #include "support/heap.h"
@@ -280,29 +281,22 @@ bool PresenterCanShowIn(Display* display, Window window)
     return usable;
 }
 
-// The saver's window was given its new size: a device of that size, and the scene made again
-// with the lights where they were.
+// The saver's window was given its new size: the frames follow it, the lights go on.
 void FollowWindowSize()
 {
-    float phases[LightSpotCount];
-    for (int32_t k = 0; k < LightSpotCount; ++k) phases[k] = LightSpots[k].phase;
-    uint32_t colors[LightSpotCount];
-    for (int32_t k = 0; k < LightSpotCount; ++k) colors[k] = SpotColors[k];
-
-    ReleaseSceneResources();
-    // It reads the window's size; a failure has told the user and ended the window.
-    CreateRenderDevice(Host.saverWindow, static_cast<int32_t>(Host.previewFlag));
-    if (SaverDevice == nullptr) return;
-    SetupScene();
-    for (int32_t k = 0; k < LightSpotCount; ++k) LightSpots[k].phase = phases[k];
-    for (int32_t k = 0; k < LightSpotCount; ++k) SpotColors[k] = colors[k];
+    if (ResizeRenderer(SaverRenderer, X11Host.width, X11Host.height)) return;
+    ShowErrorMessage(Host.saverWindow, "CreateDevice FAILED");
+    SendDestroyMessage(Host.saverWindow);
+    PostQuit(0);
 }
 
 void OnTick(int64_t now)
 {
-    if (SaverDevice != nullptr && X11Host.width > 0 && X11Host.height > 0 &&
-        (static_cast<uint32_t>(X11Host.width) != DevicePresentParameters.backBufferWidth ||
-         static_cast<uint32_t>(X11Host.height) != DevicePresentParameters.backBufferHeight) &&
+    int32_t frameWidth = 0;
+    int32_t frameHeight = 0;
+    GetFrameSize(SaverRenderer, frameWidth, frameHeight);
+    if (HasRenderDevice() && X11Host.width > 0 && X11Host.height > 0 &&
+        (X11Host.width != frameWidth || X11Host.height != frameHeight) &&
         now - X11Host.resizedAtNs >= ResizeSettleNs) {
         FollowWindowSize();
     }
@@ -368,8 +362,8 @@ void HandleEvent(const XEvent& event, RunMode mode)
     case SaverEventKind::Exposed:
         // OpenGL draws the whole window every frame; the processor sends only what changed, so
         // what the server lost comes back from the presenter's copy of the last frame.
-        if (X11Host.drawing == DrawingPath::Cpu && SaverDevice != nullptr) {
-            RepaintX11(X11PresenterOf(SaverDevice), saverEvent.x, saverEvent.y, saverEvent.width,
+        if (X11Host.drawing == DrawingPath::Cpu && HasRenderDevice()) {
+            RepaintX11(X11PresenterOf(SaverRenderer), saverEvent.x, saverEvent.y, saverEvent.width,
                        saverEvent.height);
         }
         break;
@@ -438,8 +432,7 @@ void ReleaseUnclosed()
 {
     if (Host.windowClosed != 0) return;
     ReleaseSceneResources();
-    ReleaseHandle(SaverDevice);
-    ReleaseHandle(SaverRenderSystem);
+    CloseRenderer(SaverRenderer);
     FreeAllocation(HeightField);
     HeightField = nullptr;
     FreeAllocation(NormalField);
@@ -529,24 +522,23 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
         !PresenterCanShowIn(display, X11Host.window)) {
         X11Host.drawing = DrawingPath::OpenGl;
     }
-    UseCpuRenderer(X11Host.drawing == DrawingPath::Cpu);
-    KeepLoadedLibraries();
+    UseRendererBackEnd(X11Host.drawing == DrawingPath::Cpu ? RendererBackEndKind::Cpu
+                                                           : RendererBackEndKind::OpenGl);
 
     Host.mode = SaverMode::Saver;
     Host.previewFlag = plan.mode == RunMode::FullScreen ? 0 : 1;
     Host.saverWindow = X11Host.window;
     WindowServices = &X11WindowServices;
-    SetRendererNativeDisplay(display);
-    SetRendererDisplayMode(DisplayMode{static_cast<uint32_t>(screenWidth),
-                                       static_cast<uint32_t>(screenHeight), 60, FormatX8R8G8B8});
+    SetRendererNativeDisplay(NativeDisplay{NativeDisplayKind::X11, display});
 
     OnSaverCreate(X11Host.window);
     if (X11Host.ownWindow) XMapRaised(display, X11Host.window);
     StartRendering(X11Host.window, Host.previewFlag);
+    if (X11Host.drawing == DrawingPath::OpenGl) KeepLoadedLibraries();
     int status = ExitDone;
-    if (SaverDevice == nullptr) {
+    if (!HasRenderDevice()) {
         // The renderer has said what failed, in its own words; the window has ended.
-        if (SaverRenderSystem == nullptr && X11Host.drawing == DrawingPath::OpenGl) {
+        if (SaverRenderer == nullptr && X11Host.drawing == DrawingPath::OpenGl) {
             PrintErrorLine(
                 "no OpenGL for X11 windows: the saver needs EGL with Mesa's X11 "
                 "platform (package libegl-mesa0)");
@@ -566,7 +558,7 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     }
 
     ReleaseUnclosed();
-    SetRendererNativeDisplay(nullptr);
+    SetRendererNativeDisplay(NativeDisplay{});
     SettingsLoaded = false;
     CloseDisplay(display);
     return status;

@@ -1,215 +1,117 @@
 #include "render/switch/render_switch.h"
 
-#include "render/cpu/cpu_device.h"
 #include "render/cpu/x11/x11_presenter.h"
-#include "render/gl/gl_device.h"
 
 namespace {
 
-bool UseCpu = false;
+const RendererBackEnd* Chosen = &gl::BackEnd;
 
 }  // namespace
 
-// Every operation goes where the choice says.
-#define TAVREL_SWITCH(call) return UseCpu ? cpu::call : gl::call
-
-void UseCpuRenderer(bool useCpu)
+void UseRendererBackEnd(RendererBackEndKind kind)
 {
-    UseCpu = useCpu;
+    Chosen = kind == RendererBackEndKind::Cpu ? &cpu::BackEnd : &gl::BackEnd;
 }
 
-bool UsingCpuRenderer()
+void SetRendererNativeDisplay(const NativeDisplay& display)
 {
-    return UseCpu;
+    gl::SetNativeDisplay(display);
+    UseX11Presenters(display.kind == NativeDisplayKind::X11 ? static_cast<Display*>(display.display)
+                                                            : nullptr);
 }
 
-void SetRendererNativeDisplay(void* x11Display)
+Renderer* OpenRenderer()
 {
-    gl::SetNativeDisplay(x11Display);
-    UseX11Presenters(static_cast<Display*>(x11Display));
+    return Chosen->open();
 }
 
-void SetRendererDisplayMode(const DisplayMode& mode)
+bool CreateRendererDevice(Renderer* renderer, NativeWindow window, int32_t width, int32_t height,
+                          const RendererOptions& options)
 {
-    gl::SetAdapterDisplayMode(mode);
-    cpu::SetAdapterDisplayMode(mode);
+    return renderer != nullptr && Chosen->createDevice(renderer, window, width, height, options);
 }
 
-RenderResult ReadRendererFrame(RenderDevice* device, uint8_t* pixels, int32_t pitch)
+bool RecreateRendererDevice(Renderer* renderer)
 {
-    TAVREL_SWITCH(ReadPresentedFrame(device, pixels, pitch));
+    return renderer != nullptr && Chosen->recreateDevice(renderer);
 }
 
-RenderResult ResizeRenderer(RenderDevice* device, uint32_t width, uint32_t height)
+void ReleaseRendererDevice(Renderer* renderer)
 {
-    if (device == nullptr || width == 0 || height == 0) return RenderErrorInvalidCall;
-    return UseCpu ? cpu::ResizeBackBuffer(device, width, height) : RenderOk;
+    if (renderer != nullptr) Chosen->releaseDevice(renderer);
 }
 
-RenderSystem* CreateRenderSystem(uint32_t sdkVersion)
+bool RendererHasDevice(const Renderer* renderer)
 {
-    TAVREL_SWITCH(CreateRenderSystem(sdkVersion));
+    return renderer != nullptr && Chosen->hasDevice(renderer);
 }
 
-RenderResult GetAdapterDisplayMode(RenderSystem* system, uint32_t adapter, DisplayMode& mode)
+void CloseRenderer(Renderer*& renderer)
 {
-    TAVREL_SWITCH(GetAdapterDisplayMode(system, adapter, mode));
+    if (renderer == nullptr) return;
+    Chosen->close(renderer);
+    renderer = nullptr;
 }
 
-uint32_t GetAdapterModeCount(RenderSystem* system, uint32_t adapter)
+bool CreateSpotResources(Renderer* renderer, int32_t spot)
 {
-    TAVREL_SWITCH(GetAdapterModeCount(system, adapter));
+    return renderer != nullptr && Chosen->createSpotResources(renderer, spot);
 }
 
-RenderResult EnumAdapterModes(RenderSystem* system, uint32_t adapter, uint32_t index,
-                              DisplayMode& mode)
+// Neither back end draws through a camera.
+void ApplySceneStates(Renderer* /*renderer*/) {}
+
+bool LoadFontSheet(Renderer* renderer, const uint32_t* sheet)
 {
-    TAVREL_SWITCH(EnumAdapterModes(system, adapter, index, mode));
+    return renderer != nullptr && Chosen->loadFontSheet(renderer, sheet);
 }
 
-RenderResult GetDeviceCaps(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
-                           uint32_t& devCaps)
+void ReleaseSceneResources(Renderer* renderer)
 {
-    TAVREL_SWITCH(GetDeviceCaps(system, adapter, deviceType, devCaps));
+    if (renderer != nullptr) Chosen->releaseSceneResources(renderer);
 }
 
-RenderResult CreateDevice(RenderSystem* system, uint32_t adapter, uint32_t deviceType,
-                          NativeWindow focusWindow, uint32_t behaviorFlags,
-                          const PresentParameters& params, RenderDevice*& device)
+void GetFrameSize(Renderer* renderer, int32_t& width, int32_t& height)
 {
-    TAVREL_SWITCH(
-        CreateDevice(system, adapter, deviceType, focusWindow, behaviorFlags, params, device));
+    width = 0;
+    height = 0;
+    if (renderer != nullptr) Chosen->getFrameSize(renderer, width, height);
 }
 
-void Release(RenderSystem* system)
+void PlaceSpot(Renderer* renderer, int32_t spot, const SpotPlacement& place, float /*spotExtent*/)
 {
-    TAVREL_SWITCH(Release(system));
+    if (renderer != nullptr) Chosen->placeSpot(renderer, spot, place);
 }
 
-void Release(RenderDevice* device)
+bool LockSpotTexels(Renderer* renderer, int32_t spot, uint8_t*& texels, int32_t& pitch)
 {
-    TAVREL_SWITCH(Release(device));
+    texels = nullptr;
+    pitch = 0;
+    return renderer != nullptr && Chosen->lockSpotTexels(renderer, spot, texels, pitch);
 }
 
-void Release(RenderTexture* texture)
+void UnlockSpotTexels(Renderer* renderer, int32_t spot)
 {
-    TAVREL_SWITCH(Release(texture));
+    if (renderer != nullptr) Chosen->unlockSpotTexels(renderer, spot);
 }
 
-void Release(RenderVertexBuffer* buffer)
+void PresentFrame(Renderer* renderer, const OverlayFrame& overlay)
 {
-    TAVREL_SWITCH(Release(buffer));
+    if (renderer != nullptr) Chosen->presentFrame(renderer, overlay);
 }
 
-RenderResult TestCooperativeLevel(RenderDevice* device)
+bool ResizeRenderer(Renderer* renderer, int32_t width, int32_t height)
 {
-    TAVREL_SWITCH(TestCooperativeLevel(device));
+    return renderer != nullptr && Chosen->resize(renderer, width, height);
 }
 
-RenderResult Clear(RenderDevice* device, uint32_t rectCount, const int32_t* rects, uint32_t flags,
-                   uint32_t color, float z, uint32_t stencil)
+bool ReadRendererFrame(Renderer* renderer, uint8_t* pixels, int32_t pitch)
 {
-    TAVREL_SWITCH(Clear(device, rectCount, rects, flags, color, z, stencil));
+    return renderer != nullptr && Chosen->readFrame(renderer, pixels, pitch);
 }
 
-RenderResult BeginScene(RenderDevice* device)
+// The settings dialog is the Windows saver's.
+bool DescribeDisplay(DisplayDescription& /*display*/)
 {
-    TAVREL_SWITCH(BeginScene(device));
-}
-
-RenderResult EndScene(RenderDevice* device)
-{
-    TAVREL_SWITCH(EndScene(device));
-}
-
-RenderResult Present(RenderDevice* device)
-{
-    TAVREL_SWITCH(Present(device));
-}
-
-RenderResult SetTransform(RenderDevice* device, TransformType type, const Matrix4& matrix)
-{
-    TAVREL_SWITCH(SetTransform(device, type, matrix));
-}
-
-RenderResult SetMaterial(RenderDevice* device, const Material& material)
-{
-    TAVREL_SWITCH(SetMaterial(device, material));
-}
-
-RenderResult SetRenderState(RenderDevice* device, RenderStateType state, uint32_t value)
-{
-    TAVREL_SWITCH(SetRenderState(device, state, value));
-}
-
-RenderResult SetTextureStageState(RenderDevice* device, uint32_t stage, TextureStageStateType type,
-                                  uint32_t value)
-{
-    TAVREL_SWITCH(SetTextureStageState(device, stage, type, value));
-}
-
-RenderResult CreateVertexBuffer(RenderDevice* device, uint32_t length, uint32_t usage,
-                                uint32_t vertexFormat, uint32_t pool, RenderVertexBuffer*& buffer)
-{
-    TAVREL_SWITCH(CreateVertexBuffer(device, length, usage, vertexFormat, pool, buffer));
-}
-
-RenderResult LockVertexBuffer(RenderVertexBuffer* buffer, uint32_t offset, uint32_t size,
-                              uint8_t*& data, uint32_t flags)
-{
-    TAVREL_SWITCH(LockVertexBuffer(buffer, offset, size, data, flags));
-}
-
-RenderResult UnlockVertexBuffer(RenderVertexBuffer* buffer)
-{
-    TAVREL_SWITCH(UnlockVertexBuffer(buffer));
-}
-
-RenderResult CreateTexture(RenderDevice* device, uint32_t width, uint32_t height, uint32_t levels,
-                           uint32_t usage, uint32_t format, uint32_t pool, RenderTexture*& texture)
-{
-    TAVREL_SWITCH(CreateTexture(device, width, height, levels, usage, format, pool, texture));
-}
-
-RenderResult LockRect(RenderTexture* texture, uint32_t level, LockedRect& locked,
-                      const int32_t* rect, uint32_t flags)
-{
-    TAVREL_SWITCH(LockRect(texture, level, locked, rect, flags));
-}
-
-RenderResult UnlockRect(RenderTexture* texture, uint32_t level)
-{
-    TAVREL_SWITCH(UnlockRect(texture, level));
-}
-
-RenderResult SetVertexShader(RenderDevice* device, uint32_t vertexFormat)
-{
-    TAVREL_SWITCH(SetVertexShader(device, vertexFormat));
-}
-
-RenderResult SetPixelShader(RenderDevice* device, uint32_t handle)
-{
-    TAVREL_SWITCH(SetPixelShader(device, handle));
-}
-
-RenderResult SetStreamSource(RenderDevice* device, uint32_t stream, RenderVertexBuffer* buffer,
-                             uint32_t stride)
-{
-    TAVREL_SWITCH(SetStreamSource(device, stream, buffer, stride));
-}
-
-RenderResult SetTexture(RenderDevice* device, uint32_t stage, RenderTexture* texture)
-{
-    TAVREL_SWITCH(SetTexture(device, stage, texture));
-}
-
-RenderResult DrawPrimitive(RenderDevice* device, PrimitiveType type, uint32_t startVertex,
-                           uint32_t primitiveCount)
-{
-    TAVREL_SWITCH(DrawPrimitive(device, type, startVertex, primitiveCount));
-}
-
-RenderResult GetViewport(RenderDevice* device, Viewport& viewport)
-{
-    TAVREL_SWITCH(GetViewport(device, viewport));
+    return false;
 }

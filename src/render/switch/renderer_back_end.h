@@ -29,9 +29,9 @@ struct RendererBackEnd {
 // Where a Linux renderer shows its frames: the native display the hosts's windows belong to
 // (NativeWindow values are its windows), or none for offscreen targets only. It must outlive
 // every renderer opened while it is set.
-enum class NativeDisplayKind { None, X11, Wayland };
+enum class NativeDisplayKind { Offscreen, X11, Wayland };
 struct NativeDisplay {
-    NativeDisplayKind kind = NativeDisplayKind::None;
+    NativeDisplayKind kind = NativeDisplayKind::Offscreen;
     void* display = nullptr;  // Display* (X11) or wl_display* (Wayland)
 };
 

@@ -366,9 +366,9 @@ void UseX11Presenters(Display* display, const X11PresenterOptions& options)
     cpu::SetPresenterOpener(display != nullptr ? OpenForDevice : nullptr, nullptr);
 }
 
-X11Presenter* X11PresenterOf(RenderDevice* device)
+X11Presenter* X11PresenterOf(const Renderer* renderer)
 {
     cpu::Presenter presenter{};
-    if (!cpu::GetPresenter(device, presenter) || presenter.show != ShowThunk) return nullptr;
+    if (!cpu::GetPresenter(renderer, presenter) || presenter.show != ShowThunk) return nullptr;
     return static_cast<X11Presenter*>(presenter.context);
 }

@@ -33,8 +33,8 @@ bool RepaintX11(X11Presenter* presenter, int32_t x, int32_t y, int32_t width, in
 void CloseX11Presenter(X11Presenter* presenter);
 bool X11PresenterUsesSharedMemory(const X11Presenter* presenter);
 
-// Processor devices made for a window from now on show their frames in it on this connection
+// Processor renderers made for a window from now on show their frames in it on this connection
 // (null: no more windows). The connection must outlive those devices.
 void UseX11Presenters(Display* display, const X11PresenterOptions& options = {});
-// The presenter of a processor device made for a window, or null.
-X11Presenter* X11PresenterOf(RenderDevice* device);
+// The presenter of a processor renderer made for a window, or null.
+X11Presenter* X11PresenterOf(const Renderer* renderer);
