@@ -1,175 +1,116 @@
-// A frame of the saver at 1920 x 1080 with five spots and the overlay, headless, drawn by the
-// processor back end and by OpenGL (whatever the machine has; Mesa's llvmpipe without a GPU),
-// through the renderer switch. Times are the process's CPU time per frame, every thread of the
-// rasteriser included; OpenGL frames are finished (glFinish) so that their work is counted.
-//   Frame: the whole tick (clock, spot movement and texel fill, drawing, present)
-//   Draw:  the drawing and present alone, the spots standing still
-//   Spot:  one spot's 258 x 258 pixels drawn by each version of the inner loops
-// After the run a summary gives the processor back end's share of OpenGL's time, measured in
-// the same run.
-#define EGL_NO_X11
-#include <EGL/egl.h>
+// The processor back end's frame at 1920 x 1080: five spots moving as they do every tick over
+// each other, and the overlay's four lines; and its blend loops against the literal per-pixel
+// rule they must equal.
+//   Frame/N:  PresentFrame with N spots (no presenter: the frame stays in memory)
+//   Blend/*:  one spot's 256 x 256 pixels, written over black and blended over a frame
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <map>
+#include <cstring>
 #include <random>
-#include <string>
 #include <vector>
 
-#include "render/cpu/cpu_spans.h"
-#include "render/device_lifecycle.h"
-#include "render/frame_loop.h"
-#include "render/switch/render_switch.h"
-#include "render_cpu/saver_frames.h"
+#include "render/cpu/cpu_blend.h"
+#include "render/switch/renderer_back_end.h"
 
 namespace {
 
-SaverRun FullHdRun()
+constexpr int32_t Width = 1920;
+constexpr int32_t Height = 1080;
+constexpr int32_t SpotTexels = SpotSize * SpotSize;
+
+std::vector<uint32_t> SpotPicture(uint32_t seed)
 {
-    SaverRun run;
-    run.width = 1920;
-    run.height = 1080;
-    run.numLights = 4;
-    run.colorLight = 7;
-    run.overlay = true;
-    run.frameMilliseconds = 28;
-    return run;
+    std::mt19937 random(seed);
+    std::vector<uint32_t> texels(SpotTexels);
+    for (uint32_t& t : texels) t = (random() & 0xFF) * 0x01010101u & 0xFF00FFFFu;
+    return texels;
 }
 
-// Waits for OpenGL to have drawn everything asked of it (nothing to wait for on the processor).
-void Finish(bool cpu)
+OverlayFrame FourLines()
 {
-    if (cpu) return;
-    using FinishFunction = void (*)();
-    static const auto finish = reinterpret_cast<FinishFunction>(eglGetProcAddress("glFinish"));
-    if (finish != nullptr) finish();
-}
-
-void WholeFrame(benchmark::State& state, bool cpu)
-{
-    SaverSession session(FullHdRun(), cpu);
-    if (!session.ok()) {
-        state.SkipWithError("no device");
-        return;
-    }
-    session.Tick();
-    Finish(cpu);
-    for (auto _ : state) {
-        session.Tick();
-        Finish(cpu);
-    }
-}
-
-void DrawOnly(benchmark::State& state, bool cpu)
-{
-    SaverSession session(FullHdRun(), cpu);
-    if (!session.ok()) {
-        state.SkipWithError("no device");
-        return;
-    }
-    session.Tick();
-    Finish(cpu);
-    for (auto _ : state) {
-        DrawFrame();
-        Finish(cpu);
-    }
-}
-
-// One spot's quad: 258 x 258 pixels over a 256 x 256 texture, each texture row resampled
-// once, mixed in pairs and blended, as the back end does it.
-void OneSpot(benchmark::State& state, cpu::SpanFunctions version)
-{
-    constexpr int32_t Side = 258;
-    constexpr int32_t Pitch = 256 + 16;
-    std::mt19937 random(5);
-    std::vector<uint32_t> texels(Pitch * 256);
-    for (uint32_t& t : texels) t = random();
-    constexpr int32_t Padded = cpu::RoundUpTo8(Side);
-    std::vector<int32_t> index(Padded), offset(Padded), groupBase(Padded / 8);
-    std::vector<uint16_t> weight(4 * Padded);
-    for (int32_t x = 0; x < Side; ++x) {
-        index[x] = x * 255 / Side;
-        std::fill_n(weight.begin() + 4 * x, 4, static_cast<uint16_t>((x * 97) & 255));
-    }
-    cpu::GroupColumns(Side, index.data(), weight.data(), offset.data(), groupBase.data());
-    const cpu::Columns columns{Side, index.data(), weight.data(), offset.data(), groupBase.data()};
-    std::vector<uint32_t> rows[2] = {std::vector<uint32_t>(Padded), std::vector<uint32_t>(Padded)};
-    std::vector<uint32_t> target(Side * Side, 0x00102030u);
-    for (auto _ : state) {
-        for (int32_t y = 0; y < Side; ++y) {
-            const int32_t row = y * 255 / Side;
-            version.resample(texels.data() + row * Pitch, columns, rows[y & 1].data());
-            cpu::Span span{};
-            span.target = target.data() + y * Side;
-            span.count = Side;
-            span.upper = rows[y & 1].data();
-            span.lower = rows[(y + 1) & 1].data();
-            span.rowWeight = static_cast<uint32_t>(y * 31) & 255;
-            span.modulate = 0x00FFFFFFu;
-            span.source = cpu::BlendFactor::SourceAlpha;
-            span.destination = cpu::BlendFactor::InverseSourceAlpha;
-            version.blend(span);
+    OverlayFrame overlay{};
+    overlay.lineCount = 4;
+    const float tops[4] = {0.0f, 32.0f, 60.0f, 1036.0f};
+    for (uint32_t l = 0; l < 4; ++l) {
+        OverlayLine& line = overlay.lines[l];
+        line.glyphCount = 40;
+        for (uint32_t g = 0; g < line.glyphCount; ++g) {
+            const float x = 18.5f * static_cast<float>(g);
+            line.glyphs[g] = GlyphQuad{x,           tops[l],     x + 18.5f,   tops[l] + 29.0f,
+                                       g * 6 / 255.f, 29 / 256.0f, (g * 6 + 15) / 255.f,
+                                       58 / 256.0f};
         }
-        benchmark::DoNotOptimize(target.data());
     }
-    state.SetItemsProcessed(state.iterations() * Side * Side);
+    return overlay;
 }
 
-// Keeps each benchmark's CPU time per iteration for the summary.
-class SummaryReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        // With repetitions, their median.
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (!run.error_occurred && (run.run_type == Run::RT_Iteration || median)) {
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+void BM_Frame(benchmark::State& state)
+{
+    const auto spots = static_cast<int32_t>(state.range(0));
+    Renderer* r = cpu::BackEnd.open();
+    cpu::BackEnd.createDevice(r, 0, Width, Height, RendererOptions{});
+    std::vector<uint32_t> sheet(FontSheetSide * FontSheetSide, 0xC0CC2222u);
+    cpu::BackEnd.loadFontSheet(r, sheet.data());
+    for (int32_t k = 0; k < spots; ++k) {
+        cpu::BackEnd.createSpotResources(r, k);
+        uint8_t* texels = nullptr;
+        int32_t pitch = 0;
+        cpu::BackEnd.lockSpotTexels(r, k, texels, pitch);
+        const std::vector<uint32_t> picture = SpotPicture(static_cast<uint32_t>(k));
+        std::memcpy(texels, picture.data(), SpotTexels * 4);
+        cpu::BackEnd.unlockSpotTexels(r, k);
+    }
+    const OverlayFrame overlay = FourLines();
+    int32_t step = 0;
+    for (auto _ : state) {
+        // Ten pixels a tick, as fast spots move; overlapping in the middle of the screen.
+        ++step;
+        for (int32_t k = 0; k < spots; ++k) {
+            SpotPlacement place{};
+            place.col0 = 200 + 260 * k + (step * 10 + 37 * k) % 300;
+            place.row0 = 300 + (step * 7 + 53 * k) % 400;
+            cpu::BackEnd.placeSpot(r, k, place);
+        }
+        cpu::BackEnd.presentFrame(r, overlay);
+    }
+    state.SetItemsProcessed(state.iterations());
+    cpu::BackEnd.close(r);
+}
+
+template <bool OverBlack>
+void BM_Blend(benchmark::State& state, bool literal)
+{
+    const std::vector<uint32_t> texels = SpotPicture(7);
+    std::vector<uint32_t> frame(SpotTexels, 0x00406080u);
+    for (auto _ : state) {
+        if (literal) {
+            for (int32_t i = 0; i < SpotTexels; ++i) {
+                frame[i] = cpu::BlendPixel(texels[i], OverBlack ? 0 : frame[i]);
             }
+        } else if (OverBlack) {
+            cpu::WriteOverBlack(texels.data(), frame.data(), SpotTexels);
+        } else {
+            cpu::BlendOver(texels.data(), frame.data(), SpotTexels);
         }
-        ConsoleReporter::ReportRuns(runs);
+        benchmark::DoNotOptimize(frame.data());
     }
-    std::map<std::string, double> times;
-};
+    state.SetItemsProcessed(state.iterations() * SpotTexels);
+}
+
+void BM_OverBlack(benchmark::State& state, bool literal)
+{
+    BM_Blend<true>(state, literal);
+}
+
+void BM_OverFrame(benchmark::State& state, bool literal)
+{
+    BM_Blend<false>(state, literal);
+}
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
-    for (const bool cpu : {true, false}) {
-        const std::string back = cpu ? "cpu" : "opengl";
-        benchmark::RegisterBenchmark(("Frame/" + back).c_str(), WholeFrame, cpu)
-            ->MeasureProcessCPUTime()
-            ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark(("Draw/" + back).c_str(), DrawOnly, cpu)
-            ->MeasureProcessCPUTime()
-            ->Unit(benchmark::kMicrosecond);
-    }
-    benchmark::RegisterBenchmark("Spot/plain", OneSpot,
-                                 cpu::SpanFunctions{cpu::ResamplePlain, cpu::BlendPlain})
-        ->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("Spot/sse2", OneSpot,
-                                 cpu::SpanFunctions{cpu::ResampleSse2, cpu::BlendSse2})
-        ->Unit(benchmark::kMicrosecond);
-    if (cpu::ProcessorHasAvx2()) {
-        benchmark::RegisterBenchmark("Spot/avx2", OneSpot,
-                                     cpu::SpanFunctions{cpu::ResampleAvx2, cpu::BlendAvx2})
-            ->Unit(benchmark::kMicrosecond);
-    }
-    benchmark::Initialize(&argc, argv);
-    SummaryReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-
-    std::printf("\nCPU time per frame at 1920 x 1080, five spots and the overlay:\n");
-    for (const char* what : {"Frame", "Draw"}) {
-        const auto cpu = reporter.times.find(std::string(what) + "/cpu");
-        const auto gl = reporter.times.find(std::string(what) + "/opengl");
-        if (cpu == reporter.times.end() || gl == reporter.times.end() || gl->second <= 0) continue;
-        std::printf("  %-6s processor %8.1f us, OpenGL %8.1f us: %.3f of OpenGL's (%.1fx less)\n",
-                    what, cpu->second, gl->second, cpu->second / gl->second,
-                    gl->second / cpu->second);
-    }
-    return 0;
-}
+BENCHMARK(BM_Frame)->Name("Frame")->Arg(1)->Arg(5)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_OverBlack, literal, true)->Name("Blend/over-black/literal");
+BENCHMARK_CAPTURE(BM_OverBlack, kernel, false)->Name("Blend/over-black");
+BENCHMARK_CAPTURE(BM_OverFrame, literal, true)->Name("Blend/over-frame/literal");
+BENCHMARK_CAPTURE(BM_OverFrame, kernel, false)->Name("Blend/over-frame");

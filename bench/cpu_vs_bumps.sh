@@ -4,12 +4,13 @@
 # settling time from /proc (user and system time of the program and of the X server, which does
 # the presenting). The saver is measured on each drawing path named (-renderer cpu: the
 # processor and the MIT-SHM presenter; -renderer gl: OpenGL, here Mesa's software rasteriser;
-# auto: its own choice). Prints milliseconds of processor time per second of running, and the
-# time from the saver's start to its first frame on each path. Screenshots of all go to the
+# auto: its own choice). Prints milliseconds of processor time per second of running with the
+# peak resident memory, and the time from the saver's start to its first frame on each path,
+# over the screen grab and over a picture file (-image). Screenshots of all go to the
 # output folder: bumps shows "Loading..." when its picture helper failed, and its figure then
 # means nothing.
 #
-#   bench/cpu_vs_bumps.sh [SECONDS [PATHS]]   (defaults 10 and "cpu gl"; needs the `linux`
+#   bench/cpu_vs_bumps.sh [SECONDS [PATHS]]   (defaults 10 and "auto cpu gl"; needs the `linux`
 #                                              preset built)
 #
 # LP_NUM_THREADS=1 makes Mesa's software rasteriser single-threaded, for the OpenGL figure
@@ -17,7 +18,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 seconds="${1:-10}"
-paths="${2:-cpu gl}"
+paths="${2:-auto cpu gl}"
 settle=3
 width=1920
 height=1080
@@ -74,26 +75,28 @@ measure() {
         cat "$out/$name.err" >&2
         exit 1
     fi
-    local p0 s0 p1 s1
+    local p0 s0 p1 s1 peak
     p0=$(ticks "$program")
     s0=$(ticks "$server")
     sleep "$seconds"
     p1=$(ticks "$program")
     s1=$(ticks "$server")
+    peak=$(awk '/^VmHWM:/ { print $2 }' "/proc/$program/status")
     import -window root "$out/$name.png"
     kill "$program"
     wait "$program" 2>/dev/null || true
     program=""
-    awk -v n="$name" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t="$seconds" -v hz="$hz" 'BEGIN {
+    awk -v n="$name" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t="$seconds" -v hz="$hz" \
+        -v kb="$peak" 'BEGIN {
         own = p * 1000 / hz / t; x = s * 1000 / hz / t
-        printf "%-11s %8.1f %10.1f %8.1f\n", n, own, x, own + x }'
+        printf "%-11s %8.1f %10.1f %8.1f %9.1f\n", n, own, x, own + x, kb / 1024 }'
 }
 
 echo "$width x $height, $seconds s after $settle s of settling; LP_NUM_THREADS=${LP_NUM_THREADS:-(all)}"
 echo "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
 echo
 echo "CPU in ms per second of running (10 ms = 1 % of one core)"
-printf "%-11s %8s %10s %8s\n" "" "program" "X server" "total"
+printf "%-11s %8s %10s %8s %9s\n" "" "program" "X server" "total" "peak MB"
 for path in $paths; do
     measure "tavrel-$path" "$tavrel" -window -geometry "${width}x${height}+0+0" -lights 5 \
         -renderer "$path"
@@ -101,13 +104,17 @@ done
 measure bumps "$bumps" -window -geometry "${width}x${height}+0+0"
 
 for path in $paths; do
-    echo
-    echo "First frame of the saver on $path in a ${width}x${height} window (ms from start), five runs:"
-    for run in 1 2 3 4 5; do
-        "$first_frame" "$tavrel" "$width" "$height" -lights 5 -renderer "$path" \
-            2>>"$out/first-frame.err" || true
-    done | tr '\n' ' '
-    echo
+    for source in grab image; do
+        picture=()
+        [ "$source" = image ] && picture=(-image "$out/desktop.png")
+        echo
+        echo "First frame on $path over the $source in a ${width}x${height} window (ms), five runs:"
+        for run in 1 2 3 4 5; do
+            "$first_frame" "$tavrel" "$width" "$height" -lights 5 -renderer "$path" \
+                "${picture[@]}" 2>>"$out/first-frame.err" || true
+        done | tr '\n' ' '
+        echo
+    done
 done
 echo
 echo "Screenshots and logs: $out"
