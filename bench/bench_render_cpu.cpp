@@ -36,8 +36,13 @@ OverlayFrame FourLines()
         line.glyphCount = 40;
         for (uint32_t g = 0; g < line.glyphCount; ++g) {
             const float x = 18.5f * static_cast<float>(g);
-            line.glyphs[g] = GlyphQuad{x,           tops[l],     x + 18.5f,   tops[l] + 29.0f,
-                                       g * 6 / 255.f, 29 / 256.0f, (g * 6 + 15) / 255.f,
+            line.glyphs[g] = GlyphQuad{x,
+                                       tops[l],
+                                       x + 18.5f,
+                                       tops[l] + 29.0f,
+                                       g * 6 / 255.f,
+                                       29 / 256.0f,
+                                       (g * 6 + 15) / 255.f,
                                        58 / 256.0f};
         }
     }

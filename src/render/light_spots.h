@@ -12,10 +12,10 @@ constexpr int32_t SpotSize = 256;  // texels (and screen pixels) along a spot's 
 struct LightSpot {
     float phase;  // path parameter, advanced by the scaled frame time times rate
     float rate;
-    float freqX;                       // multiplier of the phase in the horizontal sine
-    float freqY;                       // multiplier of the phase in the vertical cosine
-    float posX;                        // left edge of the quad, world units
-    float posY;                        // bottom edge of the quad, world units
+    float freqX;  // multiplier of the phase in the horizontal sine
+    float freqY;  // multiplier of the phase in the vertical cosine
+    float posX;   // left edge of the quad, world units
+    float posY;   // bottom edge of the quad, world units
 };
 
 // Spot k is lit when k < ActiveSpotCount(Settings.NumLights); rate and the frequencies never

@@ -163,7 +163,6 @@ void LayOutOverlay(int32_t width, int32_t height, OverlayFrame& overlay)
         LayOutTextLine(0.0f, 0.054f, 0.037f, 0.017f, FpsText, width, height,
                        overlay.lines[lines++]);
     }
-    LayOutTextLine(0.0f, 0.96f, 0.04f, 0.02f, CreditCaption, width, height,
-                   overlay.lines[lines++]);
+    LayOutTextLine(0.0f, 0.96f, 0.04f, 0.02f, CreditCaption, width, height, overlay.lines[lines++]);
     overlay.lineCount = lines;
 }

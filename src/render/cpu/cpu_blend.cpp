@@ -37,8 +37,8 @@ void BlendSpanSse2(const uint32_t* source, uint32_t* frame, int32_t count)
     const __m128i half = _mm_set1_epi16(128);
     const __m128i by257 = _mm_set1_epi16(257);
     const auto blend = [&](__m128i s, __m128i d) {
-        const __m128i alpha = _mm_shufflehi_epi16(
-            _mm_shufflelo_epi16(s, _MM_SHUFFLE(3, 3, 3, 3)), _MM_SHUFFLE(3, 3, 3, 3));
+        const __m128i alpha = _mm_shufflehi_epi16(_mm_shufflelo_epi16(s, _MM_SHUFFLE(3, 3, 3, 3)),
+                                                  _MM_SHUFFLE(3, 3, 3, 3));
         __m128i sum = _mm_add_epi16(_mm_mullo_epi16(s, alpha), half);
         if (!OverBlack) sum = _mm_add_epi16(sum, _mm_mullo_epi16(d, _mm_sub_epi16(full, alpha)));
         return _mm_mulhi_epu16(sum, by257);
@@ -75,14 +75,14 @@ __attribute__((target("avx2"))) void BlendSpanAvx2(const uint32_t* source, uint3
             OverBlack ? zero : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(frame + i));
         __m256i out[2];
         for (int part = 0; part < 2; ++part) {
-            const __m256i sw = part == 0 ? _mm256_unpacklo_epi8(s, zero) : _mm256_unpackhi_epi8(s, zero);
+            const __m256i sw =
+                part == 0 ? _mm256_unpacklo_epi8(s, zero) : _mm256_unpackhi_epi8(s, zero);
             const __m256i alpha = _mm256_shuffle_epi8(sw, spread);
             __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(sw, alpha), half);
             if (!OverBlack) {
                 const __m256i dw =
                     part == 0 ? _mm256_unpacklo_epi8(d, zero) : _mm256_unpackhi_epi8(d, zero);
-                sum = _mm256_add_epi16(sum,
-                                       _mm256_mullo_epi16(dw, _mm256_sub_epi16(full, alpha)));
+                sum = _mm256_add_epi16(sum, _mm256_mullo_epi16(dw, _mm256_sub_epi16(full, alpha)));
             }
             out[part] = _mm256_mulhi_epu16(sum, by257);
         }

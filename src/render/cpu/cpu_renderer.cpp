@@ -58,8 +58,8 @@ struct Renderer {
     uint32_t* pixels = nullptr;  // width words a row
     bool borrowed = false;       // the presenter's memory
     uint32_t* spotTexels[LightSpotCount] = {};
-    int32_t originX[LightSpotCount] = {};  // where texel (0, 0) lands: col0
-    int32_t originY[LightSpotCount] = {};  // and row0
+    int32_t originX[LightSpotCount] = {};         // where texel (0, 0) lands: col0
+    int32_t originY[LightSpotCount] = {};         // and row0
     cpu::PixelRect squares[LightSpotCount] = {};  // clipped to the frame; empty when off it
     uint32_t* font = nullptr;
     cpu::LineLayer layers[MaxOverlayLines];
@@ -95,8 +95,7 @@ PixelRect Clip(int64_t left, int64_t top, int64_t right, int64_t bottom, int32_t
     const auto clamp = [](int64_t v, int32_t high) {
         return static_cast<int32_t>(std::clamp<int64_t>(v, 0, high));
     };
-    PixelRect r{clamp(left, width), clamp(top, height), clamp(right, width),
-                clamp(bottom, height)};
+    PixelRect r{clamp(left, width), clamp(top, height), clamp(right, width), clamp(bottom, height)};
     if (IsEmpty(r)) r = PixelRect{};
     return r;
 }
@@ -418,8 +417,8 @@ void DrawLineLayer(Renderer* r, LineLayer& layer, const OverlayLine& line)
             for (int32_t x = cover.left; x < cover.right; ++x) {
                 const float u = q.u0 + (static_cast<float>(x) - q.x0) * du;
                 // Texel centres at half-texel positions, as samplers place them.
-                out[x - layer.rect.left] = Bilinear(r->font, u * FontSheetSide - 0.5f,
-                                                    v * FontSheetSide - 0.5f);
+                out[x - layer.rect.left] =
+                    Bilinear(r->font, u * FontSheetSide - 0.5f, v * FontSheetSide - 0.5f);
             }
         }
     }
@@ -469,8 +468,7 @@ void ClearLastFrame(Renderer* r)
         for (int32_t y = d.top; y < d.bottom; ++y) {
             SplitSpan(
                 d.left, d.right, covers, CoversOfRow(r, 0, LightSpotCount, y, covers),
-                [&](int32_t x0, int32_t x1) { ClearSpan(r, y, x0, x1); },
-                [](int32_t, int32_t) {});
+                [&](int32_t x0, int32_t x1) { ClearSpan(r, y, x0, x1); }, [](int32_t, int32_t) {});
         }
     }
 }
@@ -521,9 +519,8 @@ void PresentFrame(Renderer* r, const OverlayFrame& overlay)
     }
     r->drawn = now;
     r->framePresented = true;
-    if (r->hasPresenter &&
-        r->presenter.show(r->presenter.context, r->pixels, r->width, r->width, r->height,
-                          changed.rects, changed.count)) {
+    if (r->hasPresenter && r->presenter.show(r->presenter.context, r->pixels, r->width, r->width,
+                                             r->height, changed.rects, changed.count)) {
         r->wholeNext = false;
     } else if (!r->hasPresenter) {
         r->wholeNext = false;
@@ -567,8 +564,8 @@ bool ReadFrame(Renderer* r, uint8_t* pixels, int32_t pitch)
 }  // namespace
 
 const RendererBackEnd BackEnd = {
-    Open,         CreateDevice, RecreateDevice, ReleaseDevice, HasDevice,    Close,
-    CreateSpot,   LoadFont,     ReleaseScene,   FrameSize,     Place,        LockTexels,
+    Open,         CreateDevice, RecreateDevice, ReleaseDevice, HasDevice, Close,
+    CreateSpot,   LoadFont,     ReleaseScene,   FrameSize,     Place,     LockTexels,
     UnlockTexels, PresentFrame, Resize,         ReadFrame,
 };
 

@@ -211,8 +211,9 @@ bool CreateRendererDevice(Renderer* renderer, NativeWindow window, int32_t width
     params.SwapEffect = D3DSWAPEFFECT_FLIP;
     params.FullScreen_PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
     if (!options.windowed) {
-        params.FullScreen_RefreshRateInHz = ChooseRefreshRate(
-            renderer->system, params.BackBufferWidth, params.BackBufferHeight, params.BackBufferFormat);
+        params.FullScreen_RefreshRateInHz =
+            ChooseRefreshRate(renderer->system, params.BackBufferWidth, params.BackBufferHeight,
+                              params.BackBufferFormat);
     }
     renderer->window = reinterpret_cast<HWND>(window);
     renderer->behaviorFlags = options.hardwareVertexProcessing
@@ -322,8 +323,9 @@ bool LoadFontSheet(Renderer* renderer, const uint32_t* sheet)
                 for (int32_t column = 0; column < FontSheetSide; ++column) {
                     const uint32_t p = sheet[row * FontSheetSide + column];
                     // Each channel keeps its top four bits.
-                    const auto texel = static_cast<uint16_t>((p >> 28) << 12 | (p >> 20 & 0xF) << 8 |
-                                                             (p >> 12 & 0xF) << 4 | (p >> 4 & 0xF));
+                    const auto texel =
+                        static_cast<uint16_t>((p >> 28) << 12 | (p >> 20 & 0xF) << 8 |
+                                              (p >> 12 & 0xF) << 4 | (p >> 4 & 0xF));
                     std::memcpy(out + 2 * column, &texel, 2);
                 }
             }

@@ -35,9 +35,10 @@ OverlayFrame OneLine(int32_t top)
     overlay.lines[0].glyphCount = 3;
     for (uint32_t g = 0; g < 3; ++g) {
         const float x = 2.5f + 11.25f * static_cast<float>(g);
-        overlay.lines[0].glyphs[g] =
-            GlyphQuad{x, static_cast<float>(top) + 0.5f, x + 11.25f, static_cast<float>(top) + 9.7f,
-                      0.1f, 0.1f, 0.2f, 0.2f};
+        overlay.lines[0].glyphs[g] = GlyphQuad{x,          static_cast<float>(top) + 0.5f,
+                                               x + 11.25f, static_cast<float>(top) + 9.7f,
+                                               0.1f,       0.1f,
+                                               0.2f,       0.2f};
     }
     return overlay;
 }
