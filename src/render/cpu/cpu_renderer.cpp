@@ -394,10 +394,11 @@ void DrawLineLayer(Renderer* r, LineLayer& layer, const OverlayLine& line)
     const auto w = static_cast<size_t>(layer.rect.right - layer.rect.left);
     const auto h = static_cast<size_t>(layer.rect.bottom - layer.rect.top);
     if (w * h > layer.capacity) {
-        // Grows only while the layout does (the first frames); the same text costs nothing.
+        // Room for the line to grow (the frame rate's digits): a text that changes every second
+        // is drawn again in the same memory.
         std::free(layer.pixels);
-        layer.pixels = static_cast<uint32_t*>(std::malloc(w * h * 4));
-        layer.capacity = layer.pixels != nullptr ? w * h : 0;
+        layer.pixels = static_cast<uint32_t*>(std::malloc(2 * w * h * 4));
+        layer.capacity = layer.pixels != nullptr ? 2 * w * h : 0;
     }
     if (layer.pixels == nullptr || w * h == 0) {
         layer.rect = PixelRect{};

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -265,6 +266,15 @@ TEST_F(X11Saver, GivenWindowShowsTheLitDesktopUntilSigterm)
         return count;
     };
     EXPECT_EQ(background(shot), 0u);
+    // Chosen by itself on a machine without a GPU, it draws on the processor and no OpenGL
+    // driver is left in its memory.
+    if (ForcedRenderer().empty() && !std::filesystem::exists("/dev/dri/renderD128")) {
+        std::ifstream maps("/proc/" + std::to_string(saver.Pid()) + "/maps");
+        const std::string mapped((std::istreambuf_iterator<char>(maps)), {});
+        for (const char* driver : {"_dri.so", "libgallium", "libLLVM", "libEGL_mesa"}) {
+            EXPECT_EQ(mapped.find(driver), std::string::npos) << driver << " is mapped";
+        }
+    }
     // Cleared to its background by someone else, as the server does when it loses what a
     // window showed: the saver draws all of it again, not only where the lights move.
     XClearArea(screen->Display(), window, 0, 0, 0, 0, True);
