@@ -1,6 +1,6 @@
 // The light spots' texel fill at 1920 x 1080 over the normal field of a synthetic desktop:
 // one spot with each kernel against the literal fill, and a whole five-spot tick (movement,
-// quad uploads, texture fills) over the recording device with its log switched off.
+// placements, texture fills) over the fake renderer.
 // After the run a summary gives nanoseconds per texel (best of the repetitions) and each
 // kernel's speed-up over the literal fill, all measured in the same run.
 #include <benchmark/benchmark.h>
@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "fake_clock.h"
-#include "recording_device.h"
+#include "fake_renderer.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_clock.h"
 #include "render/frame_loop.h"
@@ -202,14 +202,12 @@ void BM_FillSpotKernel(benchmark::State& state, SpotFillKernel kernel)
     ReportTexels(state, SpotTexels);
 }
 
-// The whole update of a five-spot tick as the saver runs it: the clock, the motion, five quad
-// uploads and five fills into the device's texture memory. Drawing is left out.
+// The whole update of a five-spot tick as the saver runs it: the clock, the motion, five
+// placements and five fills into the renderer's texel memory. Drawing is left out.
 void BM_FiveSpotTick(benchmark::State& state)
 {
     const Surface& s = TheSurface();
-    ResetRecordingDevice();
-    RecordingDevice.logging = false;
-    RecordingDevice.fillOnLock = false;
+    ResetFakeRenderer();
     DesktopWidth = ScreenWidth;
     DesktopHeight = ScreenHeight;
     DesktopPixelCount = static_cast<uint32_t>(s.heights.size());
@@ -230,8 +228,8 @@ void BM_FiveSpotTick(benchmark::State& state)
 }
 
 // The five fills of a tick alone, at the windows the spots stand over after the tick benchmark's
-// setup, into five buffers of their own: what UpdateFrame costs beyond this is the motion, the
-// quad uploads and the recording device (its log off).
+// setup, into five buffers of their own: what UpdateFrame costs beyond this is the motion and
+// the fake renderer's calls.
 void BM_FiveSpotFills(benchmark::State& state)
 {
     const Surface& s = TheSurface();

@@ -64,19 +64,13 @@ protected:
     static size_t Count(const std::string& prefix) { return CallsStartingWith(prefix).size(); }
     static bool EndRequested() { return Count("OpenPasswordPrompt") > 0; }
 
-    // The log reduced to what the session decides: the releases, the store round trips, the
-    // services, the messages.
-    static std::vector<std::string> SessionLog()
+    // The entries of the log (store round trips condensed) that start with one of the
+    // prefixes, in order.
+    static std::vector<std::string> Ordered(const std::vector<std::string>& prefixes)
     {
-        static const char* const kept[] = {
-            "Release ",      "SaveSettings",    "LoadSettings",     "FreeAllocation",
-            "CreateDevice",  "HideCursor",      "ShowArrowCursor",  "SetCursorPosition",
-            "Report",        "Password",        "AskPassword",      "OpenPasswordPrompt",
-            "ClosePassword", "CaptureKeyboard", "ReleaseKeyboard",  "PostCloseMessage",
-            "PostQuit",      "StartFrameTimer", "ShowErrorMessage", "SendDestroyMessage"};
         std::vector<std::string> log;
         for (const std::string& entry : CondensedLog()) {
-            for (const char* prefix : kept) {
+            for (const std::string& prefix : prefixes) {
                 if (entry.rfind(prefix, 0) == 0) {
                     log.push_back(entry);
                     break;
@@ -95,32 +89,33 @@ TEST_F(SaverSessionTest, ARunFromCreationToQuitInSaverMode)
     OnSaverCreate(TestWindow);
     StartRendering(TestWindow, Saver);
     ParkCursor();
+    EXPECT_TRUE(HasRenderDevice());
     EXPECT_EQ(FakeSaverServices.cursorX, ParkedCursorX);
+    EXPECT_EQ(FakeSaverServices.cursorY, ParkedCursorY);
+    EXPECT_EQ(Count("StartFrameTimer 77"), 1u);
+    EXPECT_EQ(Count("CaptureKeyboard 77"), 1u);
     OnSaverTimer();
-    OnSaverKeyDown();
-    OnSaverClose();
-    OnSaverDestroy();
+    EXPECT_EQ(FakeRenderer.framesPresented, 1);
 
-    const std::vector<std::string> expected = {
-        // creation, start, parking
-        "HideCursor", "ReportSaverRunning 1", "StartFrameTimer 77",
-        "CreateDevice system1 0 1 77 0x20 -> device1", "CaptureKeyboard 77",
-        "FreeAllocation 262144",  // the decoded font sheet, once it is a texture
-        "SetCursorPosition -10 -10",
-        // the key: the text, the font, the spots, then the device, before the password is
-        // asked for; none is in use
-        "ReportSaverRunning 1", "Release buffer4", "Release texture4", "Release buffer1",
-        "Release texture1", "Release buffer2", "Release texture2", "Release buffer3",
-        "Release texture3", "Release device1", "OpenPasswordPrompt -> none", "PostCloseMessage 77",
-        // the close: settings stored first, then the buffers, the drawing system, the keyboard
-        "SaveSettings", "FreeAllocation 3072", "FreeAllocation 36864", "FreeAllocation 786432",
-        "Release system1", "ReleaseKeyboard",
-        // the end of the window
-        "ShowArrowCursor", "SetCursorPosition 500 400", "ReportSaverRunning 0", "PostQuit 0"};
-    EXPECT_EQ(SessionLog(), expected);
+    // The key: the scene and the device go before the password is asked for; none is in use.
+    OnSaverKeyDown();
+    EXPECT_EQ(Ordered({"Release", "OpenPasswordPrompt", "PostCloseMessage"}),
+              (std::vector<std::string>{"ReleaseSceneResources", "ReleaseRendererDevice",
+                                        "OpenPasswordPrompt -> none", "PostCloseMessage 77"}));
+
+    CallLog.clear();
+    OnSaverClose();
+    EXPECT_EQ(Ordered({"Release", "SaveSettings", "CloseRenderer"}),
+              (std::vector<std::string>{"ReleaseSceneResources", "SaveSettings", "CloseRenderer",
+                                        "ReleaseKeyboard"}));
+    OnSaverDestroy();
+    EXPECT_EQ(FakeSaverServices.cursorX, 500);
+    EXPECT_EQ(FakeSaverServices.cursorY, 400);
+    EXPECT_EQ(CallLog.back(), "PostQuit 0");
+    EXPECT_EQ(Count("ReportSaverRunning 0"), 1u);
     EXPECT_EQ(Host.endAccepted, 1u);
     EXPECT_EQ(Host.windowClosed, 1u);
-    EXPECT_EQ(SaverDevice, nullptr);
+    EXPECT_EQ(SaverRenderer, nullptr);
     EXPECT_EQ(HeightField, nullptr);
 }
 
@@ -161,9 +156,6 @@ TEST_F(SaverSessionTest, PointerMovesEndTheSaverAtTheSixthChangedCoordinate)
         // Every move hides the pointer, counted or not.
         EXPECT_EQ(Count("HideCursor"), endedAt != 0 ? endedAt : c.moves.size());
         OnSaverClose();
-        ResetRecordingDevice();
-        SaverDevice = nullptr;
-        SaverRenderSystem = nullptr;
     }
 }
 
@@ -200,9 +192,6 @@ TEST_F(SaverSessionTest, WhichEventsEndTheSaverInEachMode)
                 EXPECT_EQ(Count("HideCursor"), 0u);
             }
             OnSaverClose();
-            ResetRecordingDevice();
-            SaverDevice = nullptr;
-            SaverRenderSystem = nullptr;
         }
     }
 }
@@ -246,42 +235,27 @@ TEST_F(SaverSessionTest, ARefusedPasswordBringsThePictureBackAndTheNextOneEnds)
     FakeSaverServices.whilePromptIsOpen = nullptr;
 
     EXPECT_EQ(Count("OpenPasswordPrompt"), 1u);
-    EXPECT_EQ(Count("Present"), 0u);
+    EXPECT_EQ(FakeRenderer.framesPresented, 0);
     EXPECT_TRUE(cursorLeftAlone);
     EXPECT_EQ(Count("PostCloseMessage"), 0u);
     EXPECT_EQ(Host.passwordDialogActive, 0u);
     EXPECT_EQ(Host.endAccepted, 0u);
-    const std::vector<std::string> refused = {"ReportSaverRunning 1",
-                                              "Release buffer4",
-                                              "Release texture4",
-                                              "Release buffer1",
-                                              "Release texture1",
-                                              "Release buffer2",
-                                              "Release texture2",
-                                              "Release buffer3",
-                                              "Release texture3",
-                                              "Release device1",
-                                              "OpenPasswordPrompt -> prompt",
-                                              "ReportSaverRunning 1",
-                                              "AskPassword 77",
-                                              "AskPassword -> 0",
-                                              "ClosePasswordPrompt",
-                                              "ReportSaverRunning 1",
-                                              "CreateDevice system1 0 1 77 0x20 -> device2",
-                                              "LoadSettings",
-                                              "FreeAllocation 262144",
-                                              "FreeAllocation 36864",
-                                              "FreeAllocation 786432"};
-    EXPECT_EQ(SessionLog(), refused);
-    ASSERT_NE(SaverDevice, nullptr);
+    EXPECT_EQ(Ordered({"Release", "Recreate", "LoadSettings", "LoadFontSheet", "AskPassword",
+                       "OpenPasswordPrompt", "ClosePasswordPrompt"}),
+              (std::vector<std::string>{"ReleaseSceneResources", "ReleaseRendererDevice",
+                                        "OpenPasswordPrompt -> prompt", "AskPassword 77",
+                                        "AskPassword -> 0", "ClosePasswordPrompt",
+                                        "RecreateRendererDevice -> device", "LoadSettings",
+                                        "LoadFontSheet -> font"}));
+    ASSERT_TRUE(HasRenderDevice());
     EXPECT_EQ(Settings.NumLights, 0u);
-    EXPECT_NE(LightSpots[0].texture, nullptr);
-    EXPECT_EQ(LightSpots[1].texture, nullptr);
+    EXPECT_TRUE(FakeRenderer.spotResources[0]);
+    EXPECT_FALSE(FakeRenderer.spotResources[1]);
 
     // The picture is back; the count of moves starts again from nothing.
     CallLog.clear();
     OnSaverTimer();
-    EXPECT_EQ(Count("Present"), 1u);
+    EXPECT_EQ(FakeRenderer.framesPresented, 1);
     for (uint32_t x = 101; x <= 105; ++x) OnSaverMouseMove(x, 0);
     EXPECT_FALSE(EndRequested());
 
@@ -301,56 +275,59 @@ TEST_F(SaverSessionTest, ARefusedPasswordBringsThePictureBackAndTheNextOneEnds)
 
 TEST_F(SaverSessionTest, AFailedStartEndsWithoutMovingThePointer)
 {
-    RecordingDevice.failCreateDevice = true;
-    FakeSaverServices.cursorX = 300;
-    FakeSaverServices.cursorY = 200;
-    BringUpSaver();
+    const struct {
+        bool failOpen;
+        const char* message;
+    } cases[] = {{true, "ShowErrorMessage 77 Error: _imp__Direct3DCreate8@4 FAILED"},
+                 {false, "ShowErrorMessage 77 Error: CreateDevice FAILED"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        ResetAll();
+        ResetSession();
+        UseFlatDesktop(64, 48);
+        FakeRenderer.failOpen = c.failOpen;
+        FakeRenderer.failCreateDevice = true;
+        FakeSaverServices.cursorX = 300;
+        FakeSaverServices.cursorY = 200;
+        BringUpSaver();
 
-    const std::vector<std::string> expected = {"HideCursor",
-                                               "ReportSaverRunning 1",
-                                               "StartFrameTimer 77",
-                                               "CreateDevice system1 0 1 77 0x20 -> none",
-                                               "ShowErrorMessage 77 Error: CreateDevice FAILED",
-                                               "SendDestroyMessage 77",
-                                               "ShowArrowCursor",
-                                               "ReportSaverRunning 0",
-                                               "PostQuit 0",
-                                               "PostQuit 0",
-                                               "PostQuit 0"};
-    EXPECT_EQ(SessionLog(), expected);
-    EXPECT_EQ(FakeSaverServices.cursorX, 300);
-    EXPECT_EQ(FakeSaverServices.cursorY, 200);
-    EXPECT_EQ(Count("CaptureKeyboard"), 0u);
-    EXPECT_EQ(LightSpots[0].texture, nullptr);
+        EXPECT_EQ(CallsStartingWith("ShowErrorMessage"), std::vector<std::string>{c.message});
+        EXPECT_EQ(Ordered({"SendDestroyMessage", "ShowArrowCursor", "ReportSaverRunning 0"}),
+                  (std::vector<std::string>{"SendDestroyMessage 77", "ShowArrowCursor",
+                                            "ReportSaverRunning 0"}));
+        EXPECT_EQ(CallLog.back(), "PostQuit 0");
+        EXPECT_EQ(FakeSaverServices.cursorX, 300);
+        EXPECT_EQ(FakeSaverServices.cursorY, 200);
+        EXPECT_EQ(Count("CaptureKeyboard"), 0u);
+        EXPECT_FALSE(HasRenderDevice());
 
-    // A close that comes after all still releases in order and stores the settings.
-    CallLog.clear();
-    OnSaverClose();
-    EXPECT_EQ(SessionLog().front(), "SaveSettings");
-    EXPECT_EQ(SessionLog().back(), "ReleaseKeyboard");
-    StartRendering(TestWindow, Saver);
-    EXPECT_EQ(Count("CreateDevice"), 0u);
+        // A close that comes after all still stores the settings and lets go of everything.
+        CallLog.clear();
+        OnSaverClose();
+        EXPECT_EQ(Ordered({"SaveSettings"}).size(), 1u);
+        EXPECT_EQ(CallLog.back(), "ReleaseKeyboard");
+        EXPECT_EQ(SaverRenderer, nullptr);
+        StartRendering(TestWindow, Saver);
+        EXPECT_EQ(Count("OpenRenderer"), 0u);
+    }
 }
 
 TEST_F(SaverSessionTest, WithoutHardwareTransformAStoredUseTnlEndsTheSaverUntilTheDialogClearsIt)
 {
-    // An adapter without hardware transform and lighting refuses a device asked for hardware
-    // vertex processing: the saver says so and ends, the pointer where it was.
-    RecordingDevice.withoutHardwareTnl = true;
+    FakeRenderer.display.hardwareTransformLighting = false;
     PutFakeDword(SettingsKeyPath, "[bTnL]", 1);
     LoadSettings();
     FakeSaverServices.cursorX = 300;
     BringUpSaver();
-    EXPECT_EQ(Count("CreateDevice system1 0 1 77 0x40 -> none"), 1u);
+    EXPECT_TRUE(FakeRenderer.options.hardwareVertexProcessing);
     EXPECT_EQ(CallsStartingWith("ShowErrorMessage"),
               std::vector<std::string>{"ShowErrorMessage 77 Error: CreateDevice FAILED"});
-    EXPECT_EQ(SaverDevice, nullptr);
+    EXPECT_FALSE(HasRenderDevice());
     EXPECT_EQ(Count("CaptureKeyboard"), 0u);
-    EXPECT_EQ(Count("PostQuit 0"), 3u);
     EXPECT_EQ(FakeSaverServices.cursorX, 300);
+    CloseRenderer(SaverRenderer);  // the process ends
 
     // The settings dialog on that adapter offers no "Use TnL", and its OK stores it off.
-    ReleaseHandle(SaverRenderSystem);
     ResetFakeDialog();
     LoadSettings();
     OnSettingsDialogInit(55);
@@ -363,12 +340,11 @@ TEST_F(SaverSessionTest, WithoutHardwareTransformAStoredUseTnlEndsTheSaverUntilT
     ResetSession();
     Settings = SaverSettings{};
     LoadSettings();
-    CallLog.clear();
     StartSession(Saver);
-    EXPECT_NE(SaverDevice, nullptr);
-    EXPECT_EQ(RecordingDevice.lastBehaviorFlags, CreateSoftwareVertexProcessing);
+    ASSERT_TRUE(HasRenderDevice());
+    EXPECT_FALSE(FakeRenderer.options.hardwareVertexProcessing);
     OnSaverTimer();
-    EXPECT_EQ(Count("Present"), 1u);
+    EXPECT_EQ(FakeRenderer.framesPresented, 1);
     OnSaverClose();
 }
 

@@ -7,7 +7,6 @@
 #include "image/embedded_images.h"
 #include "image/image_decode.h"
 #include "image/stb/pixel_bitmap.h"
-#include "image/texture_upload.h"
 #include "render/glyph_table.h"
 #include "render/text_overlay.h"
 #include "render_fixture.h"
@@ -16,33 +15,11 @@ namespace {
 
 class OverlayTest : public RendererTest {
 protected:
-    // The saver right after scene setup, with its font texture and text vertex buffer.
-    void StartOverlay()
-    {
-        UseFlatDesktop(300, 300);
-        Settings.NumLights = 0;
-        StartSaver();
-        ASSERT_NE(FontTexture, nullptr);
-        ASSERT_NE(TextVertexBuffer, nullptr);
-        buffer = HandleName(TextVertexBuffer);
-    }
-
-    static std::vector<TextVertex> Vertices()
-    {
-        uint32_t length = 0;
-        const uint8_t* bytes = VertexBufferMemory(TextVertexBuffer, length);
-        std::vector<TextVertex> vertices(length / sizeof(TextVertex));
-        if (bytes != nullptr) std::memcpy(vertices.data(), bytes, length);
-        return vertices;
-    }
-
     static void SetLocalTime(int32_t year, int32_t month, int32_t day, int32_t hour, int32_t minute,
                              int32_t second)
     {
         FakeClock.localTime = LocalTime{year, month, day, hour, minute, second};
     }
-
-    std::string buffer;
 };
 
 float Unit(uint32_t viewportHeight)
@@ -56,48 +33,45 @@ uint32_t TexelWidth(char c)
     return e.right - e.left;
 }
 
-// The pen's end after a line: the right edge of its last glyph.
-float LineEnd()
+OverlayLine LayOut(const char* text, float scaleX = 1.0f, float scaleY = 1.0f)
 {
-    const std::vector<std::string> draws = CallsStartingWith("DrawPrimitive");
-    if (draws.empty()) return 0.0f;
-    const uint32_t triangles = std::stoul(draws.back().substr(draws.back().rfind(' ') + 1));
-    uint32_t length = 0;
-    const uint8_t* bytes = VertexBufferMemory(TextVertexBuffer, length);
-    TextVertex last{};
-    std::memcpy(&last, bytes + (triangles * 3 - 4) * sizeof(TextVertex), sizeof last);
-    return last.x;  // vertex 2 of the last glyph: x1
+    OverlayLine line;
+    line.glyphCount = 99;
+    LayOutTextLine(0.0f, 0.0f, scaleX, scaleY, text, 1024, 768, line);
+    return line;
+}
+
+// The pen's end after a line: the right edge of its last glyph.
+float LineEnd(const OverlayLine& line)
+{
+    return line.glyphCount == 0 ? 0.0f : line.glyphs[line.glyphCount - 1].x1;
 }
 
 }  // namespace
 
-TEST_F(OverlayTest, TheFontTextureTakesAlphaFromTheGreyAndColourFromTheTint)
+TEST_F(OverlayTest, TheFontSheetTakesAlphaFromTheGreyAndColourFromTheTintTopRowFirst)
 {
-    StartOverlay();
+    UseFlatDesktop(300, 300);
+    CreateRenderDevice(TestWindow, 0);
     ImageBitmap* sheet = LoadImageResource(0, FontSheetImageNumber, 0);
     ASSERT_NE(sheet, nullptr);
 
     // Any tint works the same way; this one has a different nibble in every channel.
     for (const uint32_t tint : {FontTint, 0x0012EF80u}) {
         SCOPED_TRACE(tint);
-        if (tint != FontTint) {
-            ASSERT_EQ(CreateFontTexture(tint, FontTexture), UploadOk);
-        }
-        int32_t pitch = 0;
-        const uint8_t* texels = TextureMemory(FontTexture, pitch);
-        ASSERT_NE(texels, nullptr);
-        ASSERT_EQ(pitch, 512);
+        ASSERT_TRUE(CreateFontTexture(tint));
+        ASSERT_EQ(FakeRenderer.fontSheet.size(), 256u * 256u);
         int lit = 0, wrong = 0;
         for (uint32_t t = 0; t < 256; ++t) {
             for (uint32_t c = 0; c < 256; ++c) {
                 uint32_t p = 0;  // picture row t from the top: memory row 255 - t
                 std::memcpy(&p, sheet->pixels + (255 - t) * sheet->rowBytes + 4 * c, 4);
-                const uint32_t expected = p == 0 ? 0
-                                                 : (p & 0xF0) << 8 | (tint >> 12 & 0xF00) |
-                                                       (tint >> 8 & 0xF0) | (tint >> 4 & 0xF);
-                const uint8_t* at = texels + t * pitch + 2 * c;
-                const uint32_t texel = at[0] | at[1] << 8;
-                wrong += texel != expected;
+                const uint32_t texel = p == 0 ? 0 : (p & 0xFF) << 24 | tint;
+                uint32_t expected = 0;
+                for (int shift = 0; shift < 32; shift += 8) {
+                    expected |= ((texel >> shift & 0xFF) >> 4) * 17 << shift;
+                }
+                wrong += FakeRenderer.fontSheet[t * 256 + c] != expected;
                 lit += p != 0;
             }
         }
@@ -105,148 +79,79 @@ TEST_F(OverlayTest, TheFontTextureTakesAlphaFromTheGreyAndColourFromTheTint)
         EXPECT_GT(lit, 5000);
     }
     DeleteBitmap(sheet);
+    EXPECT_EQ(FakeHeap.liveBlocks, 1) << "the sheet's buffers went back to the heap";
 }
 
-TEST_F(OverlayTest, ASecondFontTextureReplacesTheFirstAndKeepsTheBuffer)
+TEST_F(OverlayTest, ASheetThatCannotBeHadIsHandedOverAsNone)
 {
-    StartOverlay();
-    const std::string first = HandleName(FontTexture);
-    ASSERT_EQ(CreateFontTexture(FontTint, FontTexture), UploadOk);
-    EXPECT_EQ(CallLog.front(), "Release " + first);
-    EXPECT_TRUE(CallsStartingWith("CreateVertexBuffer").empty());
-    EXPECT_EQ(HandleName(TextVertexBuffer), buffer);
-    EXPECT_EQ(FakeHeap.liveBlocks, 3);  // the pixel buffer went back to the heap
+    UseFlatDesktop(300, 300);
+    CreateRenderDevice(TestWindow, 0);
+    FakeHeap.failAfter = 0;
+    EXPECT_FALSE(CreateFontTexture(FontTint));
+    EXPECT_EQ(CallLog.back(), "LoadFontSheet -> none");
 }
 
-TEST_F(OverlayTest, WithoutItsTextureOrItsBufferTheOverlayDrawsNothing)
+TEST_F(OverlayTest, ALineIsOneQuadPerGlyphInPixels)
 {
-    for (const bool failTexture : {true, false}) {
-        ResetAll();
-        UseFlatDesktop(300, 300);
-        Settings.NumLights = 0;
-        Settings.bFps = 1;
-        if (failTexture) {
-            RecordingDevice.failCreateTexture = {1};  // after spot 0's
-        } else {
-            RecordingDevice.failCreateVertexBuffer = {1};
-        }
-        StartSaver();
-        EXPECT_EQ(FontTexture == nullptr, failTexture);
-        EXPECT_EQ(TextVertexBuffer == nullptr, !failTexture);
-        OnFrameTick();
-        EXPECT_EQ(CallsStartingWith("DrawPrimitive").size(), 1u) << "the spot only";
-        EXPECT_EQ(CallsStartingWith("SetTexture").size(), 1u);
-        EXPECT_EQ(CallLog.back(), "Present device1");
-        if (!failTexture) {
-            // A line asked for directly has nothing to write into either.
-            CallLog.clear();
-            DrawTextLine(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, "text");
-            EXPECT_TRUE(CallLog.empty());
-        }
-    }
-}
-
-TEST_F(OverlayTest, ALineIsTwoTrianglesPerGlyphInAFixedVertexOrder)
-{
-    StartOverlay();
-    RecordingDevice.viewport = Viewport{0, 0, 1024, 768, 0.0f, 1.0f};
-    DrawTextLine(0.5f, 0.25f, 0.125f, 0.045f, 0.02f, "A:");
-    EXPECT_EQ(CallLog,
-              (std::vector<std::string>{"SetRenderState device1 22 1",
-                                        "SetStreamSource device1 0 " + buffer + " 24",
-                                        "SetVertexShader device1 0x104", "SetPixelShader device1 0",
-                                        "GetViewport device1", "SetRenderState device1 27 1",
-                                        "SetRenderState device1 19 5",
-                                        "SetRenderState device1 20 6",
-                                        "Lock " + buffer + " 0 9216 0x0", "Unlock " + buffer,
-                                        "DrawPrimitive device1 4 0 4"}));
-
+    OverlayLine line;
+    LayOutTextLine(0.5f, 0.25f, 0.045f, 0.02f, "A:", 1024, 768, line);
+    ASSERT_EQ(line.glyphCount, 2u);
     const float s = 768.0f / 29.0f;
     const float y0 = 0.25f * 768.0f, y1 = y0 + 0.02f * s * 39.0f;
     const float xA0 = 0.5f * 1024.0f, xA1 = xA0 + 0.045f * s * 17.0f;  // "A": 6 to 23
     const float xC1 = xA1 + 0.045f * s * 3.0f;                         // ":": 8 to 11
-    const float uA0 = 6 / 255.0f, uA1 = 23 / 255.0f, vA0 = 94 / 256.0f, vA1 = 123 / 256.0f;
-    const float uC0 = 8 / 255.0f, uC1 = 11 / 255.0f, vC0 = 65 / 256.0f, vC1 = 94 / 256.0f;
-    const TextVertex expected[12] = {
-        {xA0, y1, 0.125f, 1, uA0, vA1}, {xA0, y0, 0.125f, 1, uA0, vA0},
-        {xA1, y1, 0.125f, 1, uA1, vA1}, {xA1, y0, 0.125f, 1, uA1, vA0},
-        {xA1, y1, 0.125f, 1, uA1, vA1}, {xA0, y0, 0.125f, 1, uA0, vA0},
-        {xA1, y1, 0.125f, 1, uC0, vC1}, {xA1, y0, 0.125f, 1, uC0, vC0},
-        {xC1, y1, 0.125f, 1, uC1, vC1}, {xC1, y0, 0.125f, 1, uC1, vC0},
-        {xC1, y1, 0.125f, 1, uC1, vC1}, {xA1, y0, 0.125f, 1, uC0, vC0},
+    const GlyphQuad expected[2] = {
+        {xA0, y0, xA1, y1, 6 / 255.0f, 94 / 256.0f, 23 / 255.0f, 123 / 256.0f},
+        {xA1, y0, xC1, y1, 8 / 255.0f, 65 / 256.0f, 11 / 255.0f, 94 / 256.0f},
     };
-    const std::vector<TextVertex> written = Vertices();
-    for (int i = 0; i < 12; ++i) {
+    for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(i);
-        EXPECT_FLOAT_EQ(written[i].x, expected[i].x);
-        EXPECT_FLOAT_EQ(written[i].y, expected[i].y);
-        EXPECT_EQ(written[i].z, expected[i].z);
-        EXPECT_EQ(written[i].rhw, 1.0f);
-        EXPECT_FLOAT_EQ(written[i].u, expected[i].u);
-        EXPECT_EQ(written[i].v, expected[i].v);  // exact: sixteenths of a power of two
+        const GlyphQuad& q = line.glyphs[i];
+        EXPECT_FLOAT_EQ(q.x0, expected[i].x0);
+        EXPECT_FLOAT_EQ(q.y0, expected[i].y0);
+        EXPECT_FLOAT_EQ(q.x1, expected[i].x1);
+        EXPECT_FLOAT_EQ(q.y1, expected[i].y1);
+        EXPECT_FLOAT_EQ(q.u0, expected[i].u0);
+        EXPECT_FLOAT_EQ(q.u1, expected[i].u1);
+        EXPECT_EQ(q.v0, expected[i].v0);  // exact: sixteenths of a power of two
+        EXPECT_EQ(q.v1, expected[i].v1);
     }
     // At 1024 x 768: a colon at scale 0.045 is about 3.6 pixels wide, the line 20.7 high.
-    EXPECT_NEAR(written[8].x - written[6].x, 3.6f, 0.05f);
+    EXPECT_NEAR(line.glyphs[1].x1 - line.glyphs[1].x0, 3.6f, 0.05f);
     EXPECT_NEAR(y1 - y0, 20.7f, 0.05f);
 }
 
-TEST_F(OverlayTest, SixtyFourGlyphsFillTheBufferAndTheRestAreLeftOut)
+TEST_F(OverlayTest, SixtyFourGlyphsFillALineAndTheRestAreLeftOut)
 {
-    StartOverlay();
-    const std::string line64(64, 'W');
-    DrawTextLine(0.0f, 0.0f, 0.0f, 0.04f, 0.02f, line64.c_str());
-    EXPECT_EQ(CallLog.back(), "DrawPrimitive device1 4 0 128");
-    const std::vector<TextVertex> full = Vertices();
-    ASSERT_EQ(full.size(), 384u);
-    const float end64 = LineEnd();
-    EXPECT_FLOAT_EQ(full[383].x, full[383 - 6].x + 0.04f * Unit(768) * 23.0f);  // "W": 29 to 52
-
-    CallLog.clear();
-    const std::string line100(100, 'W');
-    DrawTextLine(0.0f, 0.0f, 0.0f, 0.04f, 0.02f, line100.c_str());
-    EXPECT_EQ(CallLog.back(), "DrawPrimitive device1 4 0 128");
-    EXPECT_EQ(LineEnd(), end64);
-    EXPECT_TRUE(Misuses().empty());
+    const OverlayLine line64 = LayOut(std::string(64, 'W').c_str(), 0.04f, 0.02f);
+    ASSERT_EQ(line64.glyphCount, 64u);
+    const GlyphQuad& last = line64.glyphs[63];
+    EXPECT_FLOAT_EQ(last.x1 - last.x0, 0.04f * Unit(768) * 23.0f);  // "W": 29 to 52
+    const OverlayLine line100 = LayOut(std::string(100, 'W').c_str(), 0.04f, 0.02f);
+    EXPECT_EQ(line100.glyphCount, 64u);
+    EXPECT_EQ(LineEnd(line100), LineEnd(line64));
 }
 
-TEST_F(OverlayTest, AnEmptyLineDrawsNoTriangles)
+TEST_F(OverlayTest, AnEmptyLineHasNoGlyphs)
 {
-    StartOverlay();
-    DrawTextLine(0.0f, 0.0f, 0.0f, 0.04f, 0.02f, "");
-    EXPECT_TRUE(CallsStartingWith("DrawPrimitive").empty());
-    EXPECT_EQ(CallLog.back(), "Unlock " + buffer);
-    DrawTextLine(0.0f, 0.0f, 0.0f, 0.04f, 0.02f, nullptr);
-    EXPECT_TRUE(CallsStartingWith("DrawPrimitive").empty());
+    EXPECT_EQ(LayOut("").glyphCount, 0u);
+    EXPECT_EQ(LayOut(nullptr).glyphCount, 0u);
 }
 
-TEST_F(OverlayTest, CodesOutsideTheTableDrawAsSpaces)
+TEST_F(OverlayTest, CodesOutsideTheTableAreSpaces)
 {
-    StartOverlay();
     const GlyphEntry& space = GlyphTable[0];
     for (const char* text : {"\x1F", "\x82", "\xFF", "\x01"}) {
-        CallLog.clear();
-        DrawTextLine(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, text);
-        ASSERT_EQ(CallLog.back(), "DrawPrimitive device1 4 0 2");
-        const std::vector<TextVertex> v = Vertices();
-        EXPECT_EQ(v[0].u, space.left / 255.0f);
-        EXPECT_EQ(v[2].u, space.right / 255.0f);
-        EXPECT_FLOAT_EQ(v[2].x - v[0].x, Unit(768) * TexelWidth(' '));
+        const OverlayLine line = LayOut(text);
+        ASSERT_EQ(line.glyphCount, 1u);
+        EXPECT_EQ(line.glyphs[0].u0, space.left / 255.0f);
+        EXPECT_EQ(line.glyphs[0].u1, space.right / 255.0f);
+        EXPECT_FLOAT_EQ(line.glyphs[0].x1 - line.glyphs[0].x0, Unit(768) * TexelWidth(' '));
     }
     // The three sign glyphs are in the table.
-    CallLog.clear();
-    DrawTextLine(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, "\x7F\x80\x81");
-    EXPECT_EQ(CallLog.back(), "DrawPrimitive device1 4 0 6");
-    EXPECT_EQ(Vertices()[12].u, 221 / 255.0f);
-}
-
-TEST_F(OverlayTest, AFailedLockDrawsNothingAndUnlocksNothing)
-{
-    StartOverlay();
-    RecordingDevice.failLock = {RecordingDevice.lockCalls};
-    DrawTextLine(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, "12");
-    EXPECT_TRUE(CallsStartingWith("DrawPrimitive").empty());
-    EXPECT_TRUE(CallsStartingWith("Unlock").empty());
-    EXPECT_TRUE(Misuses().empty());
+    const OverlayLine signs = LayOut("\x7F\x80\x81");
+    ASSERT_EQ(signs.glyphCount, 3u);
+    EXPECT_EQ(signs.glyphs[2].u0, 221 / 255.0f);
 }
 
 TEST_F(OverlayTest, TheClockShowsTwoDigitsAndBlinksItsColonInPlace)
@@ -262,14 +167,11 @@ TEST_F(OverlayTest, TheClockShowsTwoDigitsAndBlinksItsColonInPlace)
         EXPECT_STREQ(ClockText, c.text);
     }
     // The blank "|" is exactly as wide as ":", so the digits do not move.
-    StartOverlay();
     float ends[2];
     for (const int32_t second : {7, 8}) {
         SetLocalTime(2026, 12, 6, 10, 5, second);
         RefreshOverlayText(0.0f, 0.0f);
-        CallLog.clear();
-        DrawTextLine(0.0f, 0.0f, 0.0f, 0.045f, 0.02f, ClockText);
-        ends[second - 7] = LineEnd();
+        ends[second - 7] = LineEnd(LayOut(ClockText, 0.045f, 0.02f));
     }
     EXPECT_EQ(ends[0], ends[1]);
     EXPECT_EQ(TexelWidth(':'), TexelWidth('|'));
@@ -349,35 +251,32 @@ TEST_F(OverlayTest, AFrameRateOrTimeOutOfRangeFormatsAsABoundedNumber)
 
 TEST_F(OverlayTest, TheSettingsChooseTheLinesAndTheCaptionIsAlwaysThere)
 {
-    StartOverlay();
     SetLocalTime(2026, 9, 30, 10, 5, 7);
     RefreshOverlayText(1.0f, 42.0f);  // "10 : 05", "Sep 30, 2026", "Fps 42"
-    const std::string texture = HandleName(FontTexture);
-    const auto caption = 2 * static_cast<uint32_t>(std::strlen(CreditCaption));
+    const auto caption = static_cast<uint32_t>(std::strlen(CreditCaption));
     const struct {
         uint32_t bTime, bFps;
-        std::vector<uint32_t> triangles;
+        std::vector<uint32_t> glyphs;
     } cases[] = {
         {0, 0, {caption}},
-        {1, 0, {14, 24, caption}},
-        {0, 1, {12, caption}},
-        {1, 1, {14, 24, 12, caption}},
+        {1, 0, {7, 12, caption}},
+        {0, 1, {6, caption}},
+        {1, 1, {7, 12, 6, caption}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bTime * 10 + c.bFps);
         Settings.bTime = c.bTime;
         Settings.bFps = c.bFps;
-        CallLog.clear();
-        DrawOverlay();
-        EXPECT_EQ(CallLog.front(), "SetTexture device1 0 " + texture);
-        std::vector<uint32_t> triangles;
-        for (const std::string& draw : CallsStartingWith("DrawPrimitive")) {
-            triangles.push_back(std::stoul(draw.substr(draw.rfind(' ') + 1)));
-        }
-        EXPECT_EQ(triangles, c.triangles);
-        // The caption, drawn last, at the left edge near the bottom.
-        EXPECT_EQ(Vertices()[1].x, 0.0f);
-        EXPECT_FLOAT_EQ(Vertices()[1].y, 0.96f * 768.0f);
+        OverlayFrame overlay;
+        LayOutOverlay(1024, 768, overlay);
+        std::vector<uint32_t> glyphs;
+        for (uint32_t l = 0; l < overlay.lineCount; ++l)
+            glyphs.push_back(overlay.lines[l].glyphCount);
+        EXPECT_EQ(glyphs, c.glyphs);
+        // The caption, last, at the left edge near the bottom.
+        const GlyphQuad& first = overlay.lines[overlay.lineCount - 1].glyphs[0];
+        EXPECT_EQ(first.x0, 0.0f);
+        EXPECT_FLOAT_EQ(first.y0, 0.96f * 768.0f);
     }
 }
 

@@ -11,9 +11,9 @@
 #include "call_log.h"
 #include "fake_clock.h"
 #include "fake_heap.h"
+#include "fake_renderer.h"
 #include "fake_store.h"
 #include "fake_window.h"
-#include "recording_device.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_clock.h"
 #include "render/frame_loop.h"
@@ -36,27 +36,21 @@ protected:
     void SetUp() override { ResetAll(); }
     void TearDown() override
     {
-        // No test may call through a missing or released handle, or unlock what is not locked.
-        EXPECT_EQ(RecordingDevice.misuses, 0) << "see the MISUSE entries of the call log";
         ResetAll();
         CallLog.clear();
     }
 
+    // Also between the cases of a table.
     static void ResetAll()
     {
-        // The fake owns every object, so the holders are simply forgotten.
-        SaverDevice = nullptr;
-        SaverRenderSystem = nullptr;
-        FontTexture = nullptr;
-        TextVertexBuffer = nullptr;
+        EXPECT_EQ(FakeRenderer.misuses, 0) << "a call on no renderer, or a lock out of turn";
+        SaverRenderer = nullptr;  // the fake's own, forgotten with it
         FpsText[0] = ClockText[0] = DateText[0] = '\0';
         LastFpsSecond = 0;
         const LightSpot fresh[LightSpotCount] = {
-            {0.0f, 0.6f, 0.91f, 0.63f, 0.0f, 0.0f, nullptr, nullptr},
-            {0.0f, 0.7f, 0.61f, 1.12f, 0.0f, 0.0f, nullptr, nullptr},
-            {0.0f, 0.6f, 1.03f, 0.87f, 0.0f, 0.0f, nullptr, nullptr},
-            {0.0f, 0.4f, 0.75f, 2.84f, 0.0f, 0.0f, nullptr, nullptr},
-            {0.0f, 0.8f, 0.98f, 1.84f, 0.0f, 0.0f, nullptr, nullptr},
+            {0.0f, 0.6f, 0.91f, 0.63f, 0.0f, 0.0f}, {0.0f, 0.7f, 0.61f, 1.12f, 0.0f, 0.0f},
+            {0.0f, 0.6f, 1.03f, 0.87f, 0.0f, 0.0f}, {0.0f, 0.4f, 0.75f, 2.84f, 0.0f, 0.0f},
+            {0.0f, 0.8f, 0.98f, 1.84f, 0.0f, 0.0f},
         };
         for (int k = 0; k < LightSpotCount; ++k) LightSpots[k] = fresh[k];
         FreeAllocation(HeightField);
@@ -73,8 +67,7 @@ protected:
         WorldHeight = 3.0f;
         SpotExtent = 0.0f;
         for (uint32_t& color : SpotColors) color = 0;
-        DevicePresentParameters = PresentParameters{};
-        ResetRecordingDevice();
+        ResetFakeRenderer();
         FakeWindow = FakeWindowControl{};
         FakeClock = FakeClockControl{};
         FakeHeap.failAfter = -1;
@@ -109,8 +102,6 @@ protected:
         SetupScene();
         CallLog.clear();
     }
-
-    static std::vector<std::string> Misuses() { return CallsStartingWith("MISUSE"); }
 
     // CallLog with each round trip to the settings store as one entry, "LoadSettings" or
     // "SaveSettings".

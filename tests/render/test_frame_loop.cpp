@@ -7,50 +7,19 @@
 
 namespace {
 
-std::vector<ScreenQuad> QuadOf(const LightSpot& spot)
+const std::vector<uint8_t>& Texels(int k)
 {
-    uint32_t length = 0;
-    const uint8_t* bytes = VertexBufferMemory(spot.vertexBuffer, length);
-    std::vector<ScreenQuad> quad(6);
-    if (bytes != nullptr && length == ScreenQuadBytes) std::memcpy(quad.data(), bytes, length);
-    return quad;
+    return FakeRenderer.texels[k];
 }
 
-std::vector<uint8_t> TextureBytes(const LightSpot& spot, int32_t& pitch)
+// The texels of spot k as a tick fills them where the spot stands now.
+std::vector<uint8_t> ExpectedTexels(int k)
 {
-    const uint8_t* bytes = TextureMemory(spot.texture, pitch);
-    return std::vector<uint8_t>(bytes, bytes + static_cast<size_t>(pitch) * 256);
-}
-
-// The calls of the spots alone, without the overlay's: its lines use their own buffer and
-// draw more than two triangles.
-std::vector<std::string> SpotCalls(const std::string& prefix)
-{
-    std::vector<std::string> calls;
-    const std::string textBuffer = HandleName(TextVertexBuffer);
-    for (const std::string& entry : CallsStartingWith(prefix)) {
-        const bool overlay = entry.find(textBuffer + " ") != std::string::npos ||
-                             entry.ends_with(" " + textBuffer) ||
-                             (entry.rfind("DrawPrimitive", 0) == 0 && !entry.ends_with(" 0 2"));
-        if (!overlay) calls.push_back(entry);
-    }
-    return calls;
-}
-
-// The calls of one overlay line of `glyphs` characters into buffer `buffer`.
-std::vector<std::string> OverlayLineCalls(const std::string& buffer, size_t glyphs)
-{
-    return {"SetRenderState device1 22 1",
-            "SetStreamSource device1 0 " + buffer + " 24",
-            "SetVertexShader device1 0x104",
-            "SetPixelShader device1 0",
-            "GetViewport device1",
-            "SetRenderState device1 27 1",
-            "SetRenderState device1 19 5",
-            "SetRenderState device1 20 6",
-            "Lock " + buffer + " 0 9216 0x0",
-            "Unlock " + buffer,
-            "DrawPrimitive device1 4 0 " + std::to_string(2 * glyphs)};
+    const SpotPlacement& place = FakeRenderer.placements[k];
+    std::vector<uint8_t> texels(Texels(k).size(), LockFill);
+    ReferenceFillSpotTexture(NormalField, DesktopWidth, place.row0, place.col0, FalloffTable,
+                             SpotColors[k], texels.data(), FakeRenderer.pitch);
+    return texels;
 }
 
 // Something like a desktop: bright window frames and text-like stripes on a dark ground.
@@ -116,17 +85,17 @@ TEST_F(FrameLoopTest, HalfwayOffsetsGoToTheEvenPixel)
         LightSpots[0].phase = 0.0f;
         OnFrameTick();  // the counter has not moved: a tick of no time
         EXPECT_EQ(LightSpots[0].phase, 0.0f);
+        EXPECT_EQ(FakeRenderer.placements[0].col0, column);
         EXPECT_FLOAT_EQ(LightSpots[0].posX, static_cast<float>(column) / width * WorldWidth);
-        EXPECT_EQ(QuadOf(LightSpots[0])[0].x, LightSpots[0].posX);
     }
 }
 
-TEST_F(FrameLoopTest, ATickMovesUploadsFillsAndDrawsEachActiveSpot)
+TEST_F(FrameLoopTest, ATickMovesPlacesFillsAndPresentsEachActiveSpot)
 {
     UseDesktop(1024, 768, DesktopPattern);
     Settings.NumLights = 2;
     Settings.ColorLight = ColorLightRandom;
-    RecordingDevice.texturePitchPadding = 48;
+    FakeRenderer.texelPitchPadding = 48;
     StartSaver();
     float phases[3];
     for (int k = 0; k < 3; ++k) phases[k] = LightSpots[k].phase;
@@ -134,57 +103,22 @@ TEST_F(FrameLoopTest, ATickMovesUploadsFillsAndDrawsEachActiveSpot)
 
     OnFrameTick();
 
-    const float frameTime = 0.028f * 0.75f;
-    EXPECT_FLOAT_EQ(Clock.frameTime, frameTime);
-    std::vector<std::string> expected = {
-        "Lock buffer1 0 0 0x0", "Unlock buffer1", "LockRect texture1 0 0x2000",
-        "UnlockRect texture1 0", "Lock buffer2 0 0 0x0", "Unlock buffer2",
-        "LockRect texture2 0 0x2000", "UnlockRect texture2 0", "Lock buffer3 0 0 0x0",
-        "Unlock buffer3", "LockRect texture3 0 0x2000", "UnlockRect texture3 0",
-        "TestCooperativeLevel device1", "Clear device1 0 0x1 0x00000000 0 0", "BeginScene device1",
-        "SetVertexShader device1 0x102", "SetStreamSource device1 0 buffer1 20",
-        "SetTexture device1 0 texture1", "DrawPrimitive device1 4 0 2",
-        "SetStreamSource device1 0 buffer2 20", "SetTexture device1 0 texture2",
-        "DrawPrimitive device1 4 0 2", "SetStreamSource device1 0 buffer3 20",
-        "SetTexture device1 0 texture3", "DrawPrimitive device1 4 0 2",
-        // Over the spots, the overlay: the clock and the date (bTime is on by default), and
-        // the caption, from the local time 10:05:07 on 6 December 2026.
-        "SetTexture device1 0 texture4"};
-    for (const size_t glyphs :
-         {std::strlen("10 : 05"), std::strlen("Dec 6, 2026"), std::strlen(CreditCaption)}) {
-        const std::vector<std::string> line = OverlayLineCalls("buffer4", glyphs);
-        expected.insert(expected.end(), line.begin(), line.end());
-    }
-    expected.push_back("EndScene device1");
-    expected.push_back("Present device1");
-    EXPECT_EQ(CallLog, expected);
-
+    EXPECT_FLOAT_EQ(Clock.frameTime, 0.028f * 0.75f);
     for (int k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
         const LightSpot& spot = LightSpots[k];
         EXPECT_EQ(spot.phase, phases[k] + Clock.frameTime * spot.rate);
         const SpotPlacement place = PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, 1024, 768,
                                                    WorldWidth, WorldHeight, SpotExtent);
-        EXPECT_EQ(spot.posX, place.posX);
-        EXPECT_EQ(spot.posY, place.posY);
-
-        const float l = place.posX, r = place.posX + SpotExtent;
-        const float b = place.posY, t = place.posY + SpotExtent;
-        const std::vector<ScreenQuad> quad = QuadOf(spot);
-        const ScreenQuad corners[6] = {{l, b, 0, 0, 1}, {l, t, 0, 0, 0}, {r, t, 0, 1, 0},
-                                       {l, b, 0, 0, 1}, {r, t, 0, 1, 0}, {r, b, 0, 1, 1}};
-        EXPECT_EQ(std::memcmp(quad.data(), corners, sizeof corners), 0);
-
-        int32_t pitch = 0;
-        const std::vector<uint8_t> texels = TextureBytes(spot, pitch);
-        ASSERT_EQ(pitch, 1024 + 48);
-        std::vector<uint8_t> literal(texels.size(), RecordingDevice.lockFill);
-        ReferenceFillSpotTexture(NormalField, 1024, place.row0, place.col0, FalloffTable,
-                                 SpotColors[k], literal.data(), pitch);
-        EXPECT_EQ(texels, literal);
+        EXPECT_EQ(std::memcmp(&FakeRenderer.placements[k], &place, sizeof place), 0);
+        ASSERT_EQ(FakeRenderer.pitch, 1024 + 48);
+        EXPECT_EQ(Texels(k), ExpectedTexels(k));
     }
-    // System, device, three spot buffers and textures, the font texture and the text buffer.
-    EXPECT_EQ(RecordingDevice.liveObjects, 10);
+    EXPECT_EQ(FakeRenderer.spotExtent, SpotExtent);
+    EXPECT_FALSE(FakeRenderer.placed[3]);
+    // Over the spots, the clock, the date (bTime is on by default) and the caption.
+    EXPECT_EQ(FakeRenderer.framesPresented, 1);
+    EXPECT_EQ(FakeRenderer.lastOverlay.lineCount, 3u);
 }
 
 TEST_F(FrameLoopTest, TheOverlayTextsFollowTheTickJustTaken)
@@ -198,10 +132,10 @@ TEST_F(FrameLoopTest, TheOverlayTextsFollowTheTickJustTaken)
     EXPECT_EQ(std::string(FpsText), "Fps " + std::to_string(std::lrint(Clock.fps)));
     EXPECT_STREQ(ClockText, "09 | 07");
     EXPECT_STREQ(DateText, "Sep 30, 2026");
-    EXPECT_EQ(CallsStartingWith("Lock " + HandleName(TextVertexBuffer)).size(), 4u);
+    EXPECT_EQ(FakeRenderer.lastOverlay.lineCount, 4u);
 }
 
-TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsMoveAndDraw)
+TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsAreFilled)
 {
     const struct {
         uint32_t numLights;
@@ -213,8 +147,9 @@ TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsMoveAndDraw)
         Settings.NumLights = c.numLights;
         StartSaver();
         OnFrameTick();
-        EXPECT_EQ(CallsStartingWith("LockRect").size(), c.spots) << c.numLights;
-        EXPECT_EQ(SpotCalls("DrawPrimitive").size(), c.spots) << c.numLights;
+        for (size_t k = 0; k < LightSpotCount; ++k) {
+            EXPECT_EQ(FakeRenderer.texelLocks[k], k < c.spots ? 1 : 0) << c.numLights;
+        }
     }
 }
 
@@ -251,7 +186,7 @@ TEST_F(FrameLoopTest, ATickOfNoTimeStillDrawsAndStaysFinite)
     EXPECT_EQ(Clock.frameTime, 0.0f);
     EXPECT_TRUE(std::isfinite(Clock.fps));
     EXPECT_EQ(LightSpots[1].phase, phase);
-    EXPECT_EQ(CallsStartingWith("Present").size(), 2u);
+    EXPECT_EQ(FakeRenderer.framesPresented, 2);
 }
 
 TEST_F(FrameLoopTest, WithoutADeviceATickDoesNothingAtAll)
@@ -269,68 +204,30 @@ TEST_F(FrameLoopTest, WithoutADeviceATickDoesNothingAtAll)
     EXPECT_EQ(LightSpots[0].phase, phase);
 }
 
-TEST_F(FrameLoopTest, ALostDeviceStillMovesTheSpotsButDrawsNothing)
+TEST_F(FrameLoopTest, ASpotWithoutItsTexelsSkipsItsFillOnly)
 {
-    UseFlatDesktop(300, 300);
-    StartSaver();
-    RecordingDevice.cooperativeLevel = RenderErrorDeviceLost;
-    OnFrameTick();
-    EXPECT_EQ(CallsStartingWith("LockRect").size(), 3u);
-    EXPECT_EQ(CallLog.back(), "TestCooperativeLevel device1");
-
-    // Not-reset is not lost: the frame is drawn.
-    RecordingDevice.cooperativeLevel = RenderErrorDeviceNotReset;
-    CallLog.clear();
-    OnFrameTick();
-    EXPECT_EQ(CallLog.back(), "Present device1");
-}
-
-TEST_F(FrameLoopTest, ASpotWithoutItsResourcesIsSkippedNotWrittenThrough)
-{
-    UseFlatDesktop(300, 300);
-    Settings.NumLights = 3;
-    RecordingDevice.failCreateVertexBuffer = {1};  // spot 1's quad
-    RecordingDevice.failCreateTexture = {2};       // spot 2's texture
-    StartSaver();
-    ASSERT_EQ(LightSpots[1].vertexBuffer, nullptr);
-    ASSERT_EQ(LightSpots[2].texture, nullptr);
-    OnFrameTick();
-    EXPECT_EQ(SpotCalls("Lock ").size(), 3u);
-    EXPECT_EQ(CallsStartingWith("LockRect").size(), 3u);
-    const std::vector<std::string> drawn = SpotCalls("SetStreamSource");
-    EXPECT_EQ(drawn, (std::vector<std::string>{"SetStreamSource device1 0 buffer1 20",
-                                               "SetStreamSource device1 0 buffer3 20"}));
-    EXPECT_EQ(SpotCalls("DrawPrimitive").size(), 2u);
-    EXPECT_TRUE(Misuses().empty());
-}
-
-TEST_F(FrameLoopTest, AFailedLockSkipsThatUploadOnly)
-{
-    UseFlatDesktop(300, 300);
-    StartSaver();
-    // Counted from the reset: scene setup locked the font texture once.
-    RecordingDevice.failLock = {RecordingDevice.lockCalls};              // spot 0's quad
-    RecordingDevice.failLockRect = {RecordingDevice.lockRectCalls + 1};  // spot 1's texture
-    OnFrameTick();
-    EXPECT_EQ(SpotCalls("Unlock ").size(), 2u);
-    EXPECT_EQ(CallsStartingWith("UnlockRect").size(), 2u);
-    EXPECT_EQ(QuadOf(LightSpots[0])[2].x, 0.0f);  // never written
-    EXPECT_NE(QuadOf(LightSpots[1])[2].x, 0.0f);
-    EXPECT_EQ(CallLog.back(), "Present device1");
-    EXPECT_TRUE(Misuses().empty());
+    for (const bool failCreation : {true, false}) {
+        ResetAll();
+        UseDesktop(300, 300, DesktopPattern);
+        (failCreation ? FakeRenderer.failSpots : FakeRenderer.failLocks) = {1};
+        StartSaver();
+        OnFrameTick();
+        EXPECT_EQ(Texels(0), ExpectedTexels(0)) << failCreation;
+        EXPECT_EQ(Texels(2), ExpectedTexels(2)) << failCreation;
+        EXPECT_EQ(FakeRenderer.texelLocks[1], 0);
+        EXPECT_TRUE(FakeRenderer.placed[1]);
+        EXPECT_EQ(FakeRenderer.framesPresented, 1);
+    }
 }
 
 TEST_F(FrameLoopTest, ATextureWithRowsShorterThanASpotIsNotFilled)
 {
     UseFlatDesktop(300, 300);
-    RecordingDevice.texturePitchPadding = -4;  // 1020 bytes a row: rows would overlap
+    FakeRenderer.texelPitchPadding = -4;  // 1020 bytes a row: rows would overlap
     StartSaver();
     OnFrameTick();
-    int32_t pitch = 0;
-    const std::vector<uint8_t> texels = TextureBytes(LightSpots[0], pitch);
-    ASSERT_EQ(pitch, 1020);
-    EXPECT_EQ(texels, std::vector<uint8_t>(texels.size(), RecordingDevice.lockFill));
-    EXPECT_EQ(CallsStartingWith("UnlockRect").size(), 3u);
+    EXPECT_EQ(FakeRenderer.texelLocks[0], 1);
+    EXPECT_EQ(Texels(0), std::vector<uint8_t>(Texels(0).size(), LockFill));
 }
 
 TEST_F(FrameLoopTest, ScreensSmallerThanASpotShowTheScreenAndNothingBeyond)
@@ -344,11 +241,9 @@ TEST_F(FrameLoopTest, ScreensSmallerThanASpotShowTheScreenAndNothingBeyond)
         for (int tick = 0; tick < 20; ++tick) {
             FakeClock.counter += 700;
             OnFrameTick();
-            const LightSpot& spot = LightSpots[tick % 5];
-            const SpotPlacement place = PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, width,
-                                                       height, WorldWidth, WorldHeight, SpotExtent);
-            int32_t pitch = 0;
-            const std::vector<uint8_t> texels = TextureBytes(spot, pitch);
+            const SpotPlacement& place = FakeRenderer.placements[tick % 5];
+            const std::vector<uint8_t>& texels = Texels(tick % 5);
+            const int32_t pitch = FakeRenderer.pitch;
             for (int32_t t = 0; t < 256; ++t) {
                 for (int32_t c = 0; c < 256; ++c) {
                     const bool onScreen = place.row0 + t >= 0 && place.row0 + t < height &&
@@ -361,7 +256,6 @@ TEST_F(FrameLoopTest, ScreensSmallerThanASpotShowTheScreenAndNothingBeyond)
                 }
             }
         }
-        EXPECT_TRUE(Misuses().empty());
     }
 }
 
@@ -374,10 +268,8 @@ TEST_F(FrameLoopTest, WithoutASurfaceTheSpotsAreTransparent)
         FakeHeap.failAfter = failAfter;
         StartSaver();
         OnFrameTick();
-        int32_t pitch = 0;
-        const std::vector<uint8_t> texels = TextureBytes(LightSpots[0], pitch);
-        EXPECT_EQ(texels, std::vector<uint8_t>(texels.size(), 0)) << failAfter;
-        EXPECT_EQ(CallLog.back(), "Present device1");
+        EXPECT_EQ(Texels(0), std::vector<uint8_t>(Texels(0).size(), 0)) << failAfter;
+        EXPECT_EQ(FakeRenderer.framesPresented, 1);
         FakeHeap.failAfter = -1;
     }
 }

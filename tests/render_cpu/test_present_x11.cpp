@@ -1,5 +1,5 @@
 // The processor back end's frames in X11 windows (run under a private virtual X server): what
-// the window shows is the back buffer, through shared memory or without, in a depth-24 or a
+// the window shows is the frame, through shared memory or without, in a depth-24 or a
 // depth-32 visual; only the changed rectangles are sent; a resize is followed.
 #include <gtest/gtest.h>
 
@@ -7,8 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "cpu_test_support.h"
 #include "render/cpu/x11/x11_presenter.h"
+#include "render/switch/renderer_back_end.h"
 
 // After the test framework, whose names Xlib's macros would replace.
 #include <X11/Xlib.h>
@@ -23,14 +23,11 @@ protected:
         if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X server";
         display = XOpenDisplay(nullptr);
         ASSERT_NE(display, nullptr);
-        system = cpu::CreateRenderSystem(RenderSdkVersion);
     }
 
     void TearDown() override
     {
-        if (vertices != nullptr) cpu::Release(vertices);
-        if (device != nullptr) cpu::Release(device);
-        if (system != nullptr) cpu::Release(system);
+        CloseRenderer();
         UseX11Presenters(nullptr);
         if (display != nullptr) {
             if (window != 0) XDestroyWindow(display, window);
@@ -66,62 +63,37 @@ protected:
         XSync(display, False);
     }
 
-    void MakeDevice(int32_t w, int32_t h, bool sharedMemory)
+    void MakeRenderer(int32_t w, int32_t h, bool sharedMemory)
     {
         UseX11Presenters(display, X11PresenterOptions{sharedMemory});
-        PresentParameters params =
-            FullScreenParameters(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
-        params.windowed = 1;
-        params.deviceWindow = window;
-        ASSERT_EQ(cpu::CreateDevice(system, 0, DeviceTypeHal, window,
-                                    CreateSoftwareVertexProcessing, params, device),
-                  RenderOk);
-        ASSERT_EQ(cpu::CreateVertexBuffer(device, 6 * 24, 0, 0, PoolManaged, vertices), RenderOk);
-        cpu::SetRenderState(device, RenderStateType::ZEnable, 0);
-        cpu::SetRenderState(device, RenderStateType::CullMode, CullNone);
+        renderer = cpu::BackEnd.open();
+        ASSERT_NE(renderer, nullptr);
+        ASSERT_TRUE(
+            cpu::BackEnd.createDevice(renderer, window, w, h, RendererOptions{true, false}));
+        ASSERT_TRUE(cpu::BackEnd.createSpotResources(renderer, 0));
         width = w;
         height = h;
     }
 
-    // Colour squares and a blended gradient quad over a dark back buffer.
+    void CloseRenderer()
+    {
+        if (renderer != nullptr) cpu::BackEnd.close(renderer);
+        renderer = nullptr;
+    }
+
+    // A spot of blended colour over the top left corner, moved by shift.
     void DrawFrame(int32_t shift)
     {
-        cpu::Clear(device, 0, nullptr, ClearTarget, 0x00101820u, 0.0f, 0);
-        const int32_t squares[8] = {5 + shift, 5, 40 + shift, 30, 50, 60 + shift, 70, 90 + shift};
-        cpu::Clear(device, 1, squares, ClearTarget, 0x00FF4000u, 0.0f, 0);
-        cpu::Clear(device, 1, squares + 4, ClearTarget, 0x0000C0FFu, 0.0f, 0);
-        RenderTexture* texture = nullptr;
-        ASSERT_EQ(cpu::CreateTexture(device, 2, 2, 1, 0, FormatA8R8G8B8, PoolManaged, texture),
-                  RenderOk);
-        LockedRect locked{};
-        cpu::LockRect(texture, 0, locked, nullptr, 0);
-        auto* row0 = static_cast<uint32_t*>(locked.bits);
-        auto* row1 = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.bits) + locked.pitch);
-        row0[0] = 0xFFFF0000u;
-        row0[1] = 0x8000FF00u;
-        row1[0] = 0x400000FFu;
-        row1[1] = 0xFFFFFFFFu;
-        cpu::UnlockRect(texture, 0);
-        cpu::SetTextureStageState(device, 0, TextureStageStateType::MagFilter, TextureFilterLinear);
-        cpu::SetRenderState(device, RenderStateType::AlphaBlendEnable, 1);
-        cpu::SetRenderState(device, RenderStateType::SrcBlend, BlendSrcAlpha);
-        cpu::SetRenderState(device, RenderStateType::DestBlend, BlendInvSrcAlpha);
-        const auto x0 = static_cast<float>(80 + shift);
-        const float quad[6][6] = {{x0, 70, 0, 1, 0, 1},      {x0, 10, 0, 1, 0, 0},
-                                  {x0 + 60, 70, 0, 1, 1, 1}, {x0 + 60, 10, 0, 1, 1, 0},
-                                  {x0 + 60, 70, 0, 1, 1, 1}, {x0, 10, 0, 1, 0, 0}};
-        uint8_t* data = nullptr;
-        cpu::LockVertexBuffer(vertices, 0, 0, data, 0);
-        std::memcpy(data, quad, sizeof quad);
-        cpu::UnlockVertexBuffer(vertices);
-        cpu::BeginScene(device);
-        cpu::SetVertexShader(device, VertexFormatXyzRhwTex1);
-        cpu::SetStreamSource(device, 0, vertices, 24);
-        cpu::SetTexture(device, 0, texture);
-        cpu::DrawPrimitive(device, PrimitiveType::TriangleList, 0, 2);
-        cpu::EndScene(device);
-        ASSERT_EQ(cpu::Present(device), RenderOk);
-        cpu::Release(texture);
+        cpu::BackEnd.placeSpot(renderer, 0, SpotPlacement{0, 0, 0.0f, 0.0f, -170, -150 + shift});
+        uint8_t* texels = nullptr;
+        int32_t pitch = 0;
+        ASSERT_TRUE(cpu::BackEnd.lockSpotTexels(renderer, 0, texels, pitch));
+        for (uint32_t t = 0; t < 256; ++t) {
+            auto* row = reinterpret_cast<uint32_t*>(texels + t * static_cast<uint32_t>(pitch));
+            for (uint32_t c = 0; c < 256; ++c) row[c] = t << 24 | c << 16 | (255 - c) << 8 | 0x40;
+        }
+        cpu::BackEnd.unlockSpotTexels(renderer, 0);
+        cpu::BackEnd.presentFrame(renderer, OverlayFrame{});
     }
 
     // The window's pixels as 0xRRGGBB (and the bits beyond them), row by row.
@@ -146,46 +118,40 @@ protected:
         return pixels;
     }
 
-    std::vector<uint32_t> BackBuffer()
+    std::vector<uint32_t> Frame()
     {
-        const uint32_t* pixels = nullptr;
-        int32_t pitch = 0, w = 0, h = 0;
-        cpu::GetBackBuffer(device, pixels, pitch, w, h);
+        std::vector<uint8_t> rgba(static_cast<size_t>(width) * height * 4);
+        EXPECT_TRUE(cpu::BackEnd.readFrame(renderer, rgba.data(), width * 4));
         std::vector<uint32_t> out;
-        for (int32_t y = 0; y < h; ++y) {
-            for (int32_t x = 0; x < w; ++x) out.push_back(pixels[y * pitch + x] & 0xFFFFFFu);
+        for (size_t i = 0; i < rgba.size(); i += 4) {
+            out.push_back(uint32_t{rgba[i]} << 16 | uint32_t{rgba[i + 1]} << 8 | rgba[i + 2]);
         }
         return out;
     }
 
     Display* display = nullptr;
     Window window = 0;
-    RenderSystem* system = nullptr;
-    RenderDevice* device = nullptr;
-    RenderVertexBuffer* vertices = nullptr;
+    Renderer* renderer = nullptr;
     int32_t width = 0;
     int32_t height = 0;
 };
 
 }  // namespace
 
-TEST_F(X11PresenterTest, TheWindowShowsTheBackBufferWithAndWithoutSharedMemory)
+TEST_F(X11PresenterTest, TheWindowShowsTheFrameWithAndWithoutSharedMemory)
 {
     for (const bool shared : {true, false}) {
         SCOPED_TRACE(shared ? "shared memory" : "XPutImage");
         MakeWindow(200, 150);
-        MakeDevice(200, 150, shared);
-        ASSERT_NE(X11PresenterOf(device), nullptr);
-        EXPECT_EQ(X11PresenterUsesSharedMemory(X11PresenterOf(device)), shared);
+        MakeRenderer(200, 150, shared);
+        ASSERT_NE(X11PresenterOf(renderer), nullptr);
+        EXPECT_EQ(X11PresenterUsesSharedMemory(X11PresenterOf(renderer)), shared);
         DrawFrame(0);
         uint32_t extra = 0;
-        EXPECT_EQ(WindowPixels(extra), BackBuffer());
+        EXPECT_EQ(WindowPixels(extra), Frame());
         DrawFrame(7);
-        EXPECT_EQ(WindowPixels(extra), BackBuffer());
-        cpu::Release(vertices);
-        cpu::Release(device);
-        vertices = nullptr;
-        device = nullptr;
+        EXPECT_EQ(WindowPixels(extra), Frame());
+        CloseRenderer();
         XDestroyWindow(display, window);
         window = 0;
     }
@@ -194,7 +160,7 @@ TEST_F(X11PresenterTest, TheWindowShowsTheBackBufferWithAndWithoutSharedMemory)
 TEST_F(X11PresenterTest, OnlyTheChangedRectanglesAreSent)
 {
     MakeWindow(200, 150);
-    MakeDevice(200, 150, true);
+    MakeRenderer(200, 150, true);
     DrawFrame(0);
     // Paint the window white behind the presenter's back: what is not sent stays white.
     GC gc = XCreateGC(display, window, 0, nullptr);
@@ -202,12 +168,12 @@ TEST_F(X11PresenterTest, OnlyTheChangedRectanglesAreSent)
     XFillRectangle(display, window, gc, 0, 0, 200, 150);
     XFreeGC(display, gc);
     DrawFrame(3);
-    std::vector<cpu::PixelRect> sent(cpu::PresentedRects(device, nullptr, 0));
-    cpu::PresentedRects(device, sent.data(), static_cast<uint32_t>(sent.size()));
+    std::vector<cpu::PixelRect> sent(cpu::PresentedRects(renderer, nullptr, 0));
+    cpu::PresentedRects(renderer, sent.data(), static_cast<uint32_t>(sent.size()));
     ASSERT_FALSE(sent.empty());
     uint32_t extra = 0;
     const std::vector<uint32_t> shown = WindowPixels(extra);
-    const std::vector<uint32_t> back = BackBuffer();
+    const std::vector<uint32_t> back = Frame();
     int64_t white = 0;
     for (int32_t y = 0; y < height; ++y) {
         for (int32_t x = 0; x < width; ++x) {
@@ -227,33 +193,33 @@ TEST_F(X11PresenterTest, OnlyTheChangedRectanglesAreSent)
     EXPECT_GT(white, 200 * 150 / 4);
 
     // An Expose of everything: the presenter puts the whole last frame back on its own.
-    ASSERT_TRUE(RepaintX11(X11PresenterOf(device), -10, -10, 400, 400));
+    ASSERT_TRUE(RepaintX11(X11PresenterOf(renderer), -10, -10, 400, 400));
     EXPECT_EQ(WindowPixels(extra), back);
 }
 
-TEST_F(X11PresenterTest, AResizedWindowGetsABackBufferOfItsSize)
+TEST_F(X11PresenterTest, AResizedWindowGetsAFrameOfItsSize)
 {
     MakeWindow(120, 90);
-    MakeDevice(120, 90, true);
+    MakeRenderer(120, 90, true);
     DrawFrame(0);
     XResizeWindow(display, window, 260, 170);
     XSync(display, False);
-    ASSERT_EQ(cpu::ResizeBackBuffer(device, 260, 170), RenderOk);
+    ASSERT_TRUE(cpu::BackEnd.resize(renderer, 260, 170));
     width = 260;
     height = 170;
     DrawFrame(100);
     uint32_t extra = 0;
-    EXPECT_EQ(WindowPixels(extra), BackBuffer());
+    EXPECT_EQ(WindowPixels(extra), Frame());
 }
 
 TEST_F(X11PresenterTest, ADepth32WindowIsFilledOpaque)
 {
     MakeWindow(160, 100, 32);
     if (IsSkipped()) return;
-    MakeDevice(160, 100, true);
+    MakeRenderer(160, 100, true);
     DrawFrame(0);
     uint32_t extra = 0;
-    EXPECT_EQ(WindowPixels(extra), BackBuffer());
+    EXPECT_EQ(WindowPixels(extra), Frame());
     EXPECT_EQ(extra, 0xFF000000u) << "the alpha bits of every pixel";
 }
 
@@ -262,12 +228,9 @@ TEST_F(X11PresenterTest, AWindowThatIsNotThereIsRefusedNotFatal)
     const unsigned long missing = 0x3FFFFFF;
     EXPECT_EQ(OpenX11Presenter(display, missing, 10, 10), nullptr);
     UseX11Presenters(display);
-    PresentParameters params = FullScreenParameters(10, 10);
-    params.deviceWindow = missing;
-    EXPECT_EQ(cpu::CreateDevice(system, 0, DeviceTypeHal, missing, CreateSoftwareVertexProcessing,
-                                params, device),
-              RenderErrorNotAvailable);
-    EXPECT_EQ(device, nullptr);
+    renderer = cpu::BackEnd.open();
+    EXPECT_FALSE(cpu::BackEnd.createDevice(renderer, missing, 10, 10, RendererOptions{}));
+    EXPECT_FALSE(cpu::BackEnd.hasDevice(renderer));
     // The connection is still good.
     MakeWindow(10, 10);
     X11Presenter* presenter = OpenX11Presenter(display, window, 10, 10);

@@ -19,8 +19,7 @@ protected:
     {
         RendererTest::SetUp();
         ResetDialog();
-        RecordingDevice.displayMode = DisplayMode{1280, 1024, 60, FormatX8R8G8B8};
-        RecordingDevice.devCaps = DevCapsHwTransformAndLight;
+        FakeRenderer.display = DisplayDescription{1280, 1024, 32, true};
     }
     void TearDown() override
     {
@@ -32,7 +31,7 @@ protected:
     {
         ResetFakeDialog();
         TnlAvailable = 0;
-        ProbedDisplayMode = DisplayMode{};
+        ProbedDisplay = DisplayDescription{};
         LogoRect = DialogRect{};
     }
 
@@ -87,30 +86,9 @@ TEST_F(SettingsDialogTest, OpensShowingTheStoredSettings)
     EXPECT_FALSE(FakeDialog.result.has_value());
 }
 
-TEST_F(SettingsDialogTest, TheResolutionTextGivesTheBitsOfTheDisplayFormat)
-{
-    const struct {
-        uint32_t format;
-        const char* text;
-    } cases[] = {
-        {FormatA8R8G8B8, "1280 x 1024 x 32"},    {FormatX8R8G8B8, "1280 x 1024 x 32"},
-        {FormatA2B10G10R10, "1280 x 1024 x 32"}, {FormatR8G8B8, "1280 x 1024 x 24"},
-        {FormatR5G6B5, "1280 x 1024 x 16"},      {FormatX1R5G5B5, "1280 x 1024 x 16"},
-        {FormatA1R5G5B5, "1280 x 1024 x 16"},    {FormatA4R4G4B4, "1280 x 1024 x 16"},
-        {FormatA8R3G3B2, "1280 x 1024 x 16"},    {FormatX4R4G4B4, "1280 x 1024 x 16"},
-        {FormatR3G3B2, "1280 x 1024 x 8"},       {FormatA8, "1280 x 1024 x 8"},
-        {FormatUnknown, "1280 x 1024 x 8"},
-    };
-    for (const auto& c : cases) {
-        RecordingDevice.displayMode.format = c.format;
-        ASSERT_TRUE(ProbeDisplay(TestDialog));
-        EXPECT_EQ(Item(ItemResolution).text, c.text) << "format " << c.format;
-    }
-}
-
 TEST_F(SettingsDialogTest, WithoutHardwareTransformUseTnlIsOffDisabledAndStoredOff)
 {
-    RecordingDevice.devCaps = 0;
+    FakeRenderer.display.hardwareTransformLighting = false;
     Store("[bTnL]", 1);
     OpenDialog();
     EXPECT_EQ(Item(ItemUseTnl).check, 0u);
@@ -123,7 +101,7 @@ TEST_F(SettingsDialogTest, WithoutHardwareTransformUseTnlIsOffDisabledAndStoredO
 
     // With it, the stored choice shows and can be changed.
     ResetDialog();
-    RecordingDevice.devCaps = DevCapsHwTransformAndLight | 0x1;
+    FakeRenderer.display.hardwareTransformLighting = true;
     Store("[bTnL]", 1);
     OpenDialog();
     EXPECT_TRUE(Item(ItemUseTnl).enabled);
@@ -148,7 +126,6 @@ TEST_F(SettingsDialogTest, DefaultThenCancelStoresNothingDefaultThenOkStoresTheD
     EXPECT_EQ(FakeDialog.result, 1);
     EXPECT_TRUE(CallsStartingWith("SetStoreValue").empty());
     EXPECT_EQ(LogoImage, nullptr);
-    EXPECT_EQ(SaverRenderSystem, nullptr);
 
     ResetDialog();
     OpenDialog();
@@ -209,19 +186,13 @@ TEST_F(SettingsDialogTest, StoredValuesOutsideTheListsShowWhatTheSaverDraws)
 
 TEST_F(SettingsDialogTest, AFailedProbeEndsTheDialogAndStoresNothing)
 {
-    RecordingDevice.failCreateRenderSystem = true;
+    FakeRenderer.noDrawingSystem = true;
     OpenDialog();
     EXPECT_EQ(CallsStartingWith("ShowStopMessage"),
               std::vector<std::string>{"ShowStopMessage Can't create Direct3D"});
     EXPECT_EQ(FakeDialog.result, 0);
     EXPECT_EQ(LogoImage, nullptr);
     EXPECT_TRUE(CallsStartingWith("SetStoreValue").empty());
-    // A read of the mode that fails leaves zeros.
-    ResetDialog();
-    RecordingDevice.failCreateRenderSystem = false;
-    RecordingDevice.failGetAdapterDisplayMode = true;
-    ASSERT_TRUE(ProbeDisplay(TestDialog));
-    EXPECT_EQ(Item(ItemResolution).text, "0 x 0 x 8");
 }
 
 TEST_F(SettingsDialogTest, TheLogoIsClickableUpToAndIncludingItsRightAndBottomEdges)
