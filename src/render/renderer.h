@@ -63,7 +63,7 @@ constexpr int32_t FontSheetSide = 256;
 struct DisplayDescription {
     uint32_t width;
     uint32_t height;
-    int32_t bitsPerPixel;            // 0 for a format the dialog cannot name
+    int32_t bitsPerPixel;            // 8 for a format the dialog cannot name
     bool hardwareTransformLighting;  // the adapter offers hardware vertex processing
 };
 
