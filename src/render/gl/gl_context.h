@@ -12,17 +12,17 @@
 #include "render/switch/renderer_back_end.h"
 
 // clang-format off
-#define TAVREL_GL3_CALLS(X)                                                                       \
-    X(AttachShader) X(BindAttribLocation) X(BindBuffer) X(BindFragDataLocation)                   \
-    X(BindFramebuffer) X(BindRenderbuffer) X(BindTexture) X(BindVertexArray) X(BlendFuncSeparate) \
-    X(BlitFramebuffer) X(BufferData) X(BufferSubData) X(CheckFramebufferStatus) X(Clear)          \
-    X(ClearColor) X(CompileShader) X(CreateProgram) X(CreateShader) X(DeleteShader)               \
-    X(DeleteTextures) X(DrawArrays) X(Enable) X(EnableVertexAttribArray)                          \
-    X(FramebufferRenderbuffer) X(GenBuffers) X(GenFramebuffers) X(GenRenderbuffers)               \
-    X(GenTextures) X(GenVertexArrays) X(GetError) X(GetIntegerv) X(GetProgramiv) X(GetShaderiv)   \
-    X(GetUniformLocation) X(LinkProgram) X(PixelStorei) X(ReadPixels) X(RenderbufferStorage)      \
-    X(ShaderSource) X(TexImage2D) X(TexParameteri) X(TexSubImage2D) X(Uniform1i) X(Uniform2f)     \
-    X(UseProgram) X(VertexAttribPointer) X(Viewport)
+#define TAVREL_GL3_CALLS(X)                                                                        \
+    X(AttachShader) X(BindAttribLocation) X(BindBuffer) X(BindFragDataLocation) X(BindFramebuffer) \
+    X(BindRenderbuffer) X(BindTexture) X(BindVertexArray) X(BlendFuncSeparate) X(BlitFramebuffer)  \
+    X(BufferData) X(BufferSubData) X(CheckFramebufferStatus) X(Clear) X(ClearColor)                \
+    X(CompileShader) X(CreateProgram) X(CreateShader) X(DeleteShader) X(DeleteTextures) X(Disable) \
+    X(DrawArrays) X(Enable) X(EnableVertexAttribArray) X(FramebufferRenderbuffer) X(GenBuffers)    \
+    X(GenFramebuffers) X(GenRenderbuffers) X(GenTextures) X(GenVertexArrays) X(GetError)           \
+    X(GetIntegerv) X(GetProgramiv) X(GetShaderiv) X(GetUniformLocation) X(LinkProgram)             \
+    X(PixelStorei) X(ReadPixels) X(RenderbufferStorage) X(ShaderSource) X(TexImage2D)              \
+    X(TexParameteri) X(TexSubImage2D) X(Uniform2f) X(UseProgram) X(VertexAttribPointer)            \
+    X(Viewport)
 // clang-format on
 
 namespace gl {

@@ -189,7 +189,8 @@ bool SetUpDrawing(GlRenderer* r, int32_t width, int32_t height)
     Gl3.BindFramebuffer(GL_FRAMEBUFFER, o.framebuffer);
     Gl3.FramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER,
                                 o.colorBuffer);
-    // The frame's alpha stays 1 for whoever reads it back.
+    // The frame's alpha stays 1 for whoever reads it back; no dithering between frames.
+    Gl3.Disable(GL_DITHER);
     Gl3.Enable(GL_BLEND);
     Gl3.BlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
     Gl3.ClearColor(0.0f, 0.0f, 0.0f, 1.0f);
