@@ -1,0 +1,213 @@
+// The Wayland host's calls into the renderer, the surface and the saver session.
+#include "host/wayland/wayland_drawing.h"
+
+#include <time.h>
+
+#include "host/host_state.h"
+#include "host/saver_session.h"
+#include "host/wayland/wayland_host.h"
+#include "host/window_services.h"
+#include "render/cpu/wayland/wayland_presenter.h"
+#include "render/device_lifecycle.h"
+#include "render/frame_clock.h"
+#include "render/light_spots.h"
+#include "render/scene.h"
+#include "render/switch/render_switch.h"
+#include "settings/settings.h"
+#include "support/clock.h"
+#include "support/heap.h"
+#include "support/posix/counter_mode.h"
+#include "support/ranmar.h"
+#include "surface/falloff_table.h"
+#include "surface/height_field.h"
+#include "surface/normal_field.h"
+#include "surface/picture/desktop_source.h"
+
+namespace {
+
+// A surface being given new sizes reports many; the device follows once it rests.
+constexpr int64_t ResizeSettleNs = 100000000;
+
+SaverSettings StoredSettings;  // as loaded: the options' overrides are not written back
+
+wl_surface* SurfaceOf(NativeWindow)
+{
+    if (!WaylandHost.fullScreen) return WaylandHost.windowConfigured ? WaylandHost.windowSurface : nullptr;
+    if (WaylandHost.drawnOutput < 0) return nullptr;
+    const WaylandOutput& o = WaylandHost.outputs[WaylandHost.drawnOutput];
+    return o.configured ? o.surface : nullptr;
+}
+
+// A device of the surface's new size, and the scene made again with the lights where they were.
+void FollowSize()
+{
+    float phases[LightSpotCount];
+    uint32_t colors[LightSpotCount];
+    for (int32_t k = 0; k < LightSpotCount; ++k) {
+        phases[k] = LightSpots[k].phase;
+        colors[k] = SpotColors[k];
+    }
+    ReleaseSceneResources();
+    CreateRenderDevice(Host.saverWindow, static_cast<int32_t>(Host.previewFlag));
+    if (SaverDevice == nullptr) return;
+    SetupScene();
+    for (int32_t k = 0; k < LightSpotCount; ++k) {
+        LightSpots[k].phase = phases[k];
+        SpotColors[k] = colors[k];
+    }
+}
+
+bool UseCapture(DesktopSource source, std::string& reason)
+{
+    CaptureSource = source;
+    const bool taken = CaptureDesktop();
+    if (!taken) reason = CaptureFailureReason();
+    CaptureSource.snapshot = nullptr;
+    return taken;
+}
+
+}  // namespace
+
+void StartWaylandRun(const HackOptions& options)
+{
+    if (options.seedIJ && options.seedKL) {
+        SeedRanmar(*options.seedIJ, *options.seedKL);
+    } else {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        const auto tick = static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+        SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
+    }
+    if (options.frameTimeNs) UseFixedCounterStep(*options.frameTimeNs);
+    LoadSettings();
+    StoredSettings = Settings;
+    ApplySettingOverrides(options, Settings);
+}
+
+bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason)
+{
+    DesktopSource source;
+    source.kind = DesktopSourceKind::Snapshot;
+    source.snapshot = &snapshot;
+    return UseCapture(source, reason);
+}
+
+bool UseDesktopPictureFile(const std::string& path, std::string& reason)
+{
+    DesktopSource source;
+    source.kind = DesktopSourceKind::PictureFile;
+    source.picturePath = path;
+    return UseCapture(source, reason);
+}
+
+bool UseDemoDesktop(int32_t width, int32_t height)
+{
+    DesktopSource source;
+    source.demoWidth = width;
+    source.demoHeight = height;
+    std::string reason;
+    return UseCapture(source, reason) || UseFlatHeightField(width, height);
+}
+
+bool StartWaylandDrawing(wl_shm* shm, bool fullScreen)
+{
+    int32_t width = 0;
+    int32_t height = 0;
+    WaylandDrawingSize(width, height);
+    // OpenGL on Wayland would need wayland-egl; the processor draws here.
+    SetRendererNativeDisplay(nullptr);
+    UseCpuRenderer(true);
+    UseWaylandPresenters(shm, SurfaceOf);
+    SetRendererDisplayMode(DisplayMode{static_cast<uint32_t>(width),
+                                       static_cast<uint32_t>(height), 60, FormatX8R8G8B8});
+    Host.mode = SaverMode::Saver;
+    Host.previewFlag = fullScreen ? 0 : 1;
+    Host.saverWindow = WaylandSaverWindow;
+    WindowServices = &WaylandWindowServices;
+    OnSaverCreate(WaylandSaverWindow);
+    StartRendering(WaylandSaverWindow, Host.previewFlag);
+    if (SaverDevice == nullptr) return false;
+    ParkCursor();
+    return true;
+}
+
+void WaylandTick(int64_t now)
+{
+    int32_t width = 0;
+    int32_t height = 0;
+    WaylandDrawingSize(width, height);
+    if (SaverDevice != nullptr && width > 0 && height > 0 &&
+        (static_cast<uint32_t>(width) != DevicePresentParameters.backBufferWidth ||
+         static_cast<uint32_t>(height) != DevicePresentParameters.backBufferHeight) &&
+        now - WaylandHost.resizedAtNs >= ResizeSettleNs) {
+        FollowSize();
+    }
+    // The compositor has not shown the last frame: it does not show the surface now.
+    if (WaitingForCompositor(WaylandPresenterOf(SaverDevice))) {
+        WaylandHost.skippedTicks = true;
+        return;
+    }
+    // The time nothing was shown is not one long frame.
+    if (WaylandHost.skippedTicks) {
+        WaylandHost.skippedTicks = false;
+        Clock.lastCount = QueryCounter();
+    }
+    OnSaverTimer();
+}
+
+void WaylandPointerMoved(int32_t x, int32_t y)
+{
+    OnSaverMouseMove(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+}
+
+void WaylandKeyPressed()
+{
+    if (Host.previewFlag == 0) {
+        OnSaverKeyDown();
+    } else {
+        PostCloseMessage(Host.saverWindow);
+    }
+}
+
+void WaylandButtonPressed()
+{
+    OnSaverButtonDown();
+}
+
+void CloseWaylandSaver()
+{
+    WaylandHost.closeQueued = false;
+    if (Host.windowClosed == 0) {
+        Settings = StoredSettings;
+        OnSaverClose();
+    }
+    if (Host.windowDestroyed == 0) OnSaverDestroy();
+}
+
+void DestroyWaylandSaver()
+{
+    WaylandHost.destroyQueued = false;
+    if (Host.windowDestroyed == 0) OnSaverDestroy();
+}
+
+bool WaylandSaverClosed()
+{
+    return Host.windowClosed != 0;
+}
+
+void ReleaseUnclosedWaylandRun()
+{
+    if (Host.windowClosed == 0) {
+        ReleaseSceneResources();
+        ReleaseHandle(SaverDevice);
+        ReleaseHandle(SaverRenderSystem);
+        FreeAllocation(HeightField);
+        HeightField = nullptr;
+        FreeAllocation(NormalField);
+        NormalField = nullptr;
+        FreeAllocation(FalloffTable);
+        FalloffTable = nullptr;
+    }
+    UseWaylandPresenters(nullptr, nullptr);
+    WindowServices = &HeadlessWindowServices;
+}
