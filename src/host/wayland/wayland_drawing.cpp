@@ -32,7 +32,8 @@ SaverSettings StoredSettings;  // as loaded: the options' overrides are not writ
 
 wl_surface* SurfaceOf(NativeWindow)
 {
-    if (!WaylandHost.fullScreen) return WaylandHost.windowConfigured ? WaylandHost.windowSurface : nullptr;
+    if (!WaylandHost.fullScreen)
+        return WaylandHost.windowConfigured ? WaylandHost.windowSurface : nullptr;
     if (WaylandHost.drawnOutput < 0) return nullptr;
     const WaylandOutput& o = WaylandHost.outputs[WaylandHost.drawnOutput];
     return o.configured ? o.surface : nullptr;
@@ -118,8 +119,8 @@ bool StartWaylandDrawing(wl_shm* shm, bool fullScreen)
     SetRendererNativeDisplay(nullptr);
     UseCpuRenderer(true);
     UseWaylandPresenters(shm, SurfaceOf);
-    SetRendererDisplayMode(DisplayMode{static_cast<uint32_t>(width),
-                                       static_cast<uint32_t>(height), 60, FormatX8R8G8B8});
+    SetRendererDisplayMode(DisplayMode{static_cast<uint32_t>(width), static_cast<uint32_t>(height),
+                                       60, FormatX8R8G8B8});
     Host.mode = SaverMode::Saver;
     Host.previewFlag = fullScreen ? 0 : 1;
     Host.saverWindow = WaylandSaverWindow;

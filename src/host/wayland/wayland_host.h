@@ -105,5 +105,4 @@ void WaylandDrawingSize(int32_t& width, int32_t& height);
 // fall back on; otherwise true with the exit status: 0 when it ended by its rules, a signal or
 // the loss of its last output; 1 without a device to draw with; 2 without a compositor to draw
 // on (one line says why), for a picture that cannot be used, or for a compositor lost midway.
-bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Display,
-                     int& status);
+bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Display, int& status);

@@ -126,8 +126,8 @@ void OnScale(void* data, wl_output*, int32_t factor)
 }
 
 // Bound at version 3: the name and description events never come.
-const wl_output_listener OutputListener = {OnGeometry, OnMode, OnOutputDone, OnScale, nullptr,
-                                           nullptr};
+const wl_output_listener OutputListener = {OnGeometry, OnMode,  OnOutputDone,
+                                           OnScale,    nullptr, nullptr};
 
 // --- layer surfaces ---
 
@@ -262,10 +262,10 @@ const xdg_toplevel_listener ToplevelListener = {OnToplevelConfigure, OnToplevelC
 
 void MakeToplevel(const HackOptions& options)
 {
-    WaylandHost.windowWidth = options.geometry ? static_cast<int32_t>(options.geometry->width)
-                                               : DefaultWindowWidth;
-    WaylandHost.windowHeight = options.geometry ? static_cast<int32_t>(options.geometry->height)
-                                                : DefaultWindowHeight;
+    WaylandHost.windowWidth =
+        options.geometry ? static_cast<int32_t>(options.geometry->width) : DefaultWindowWidth;
+    WaylandHost.windowHeight =
+        options.geometry ? static_cast<int32_t>(options.geometry->height) : DefaultWindowHeight;
     WaylandHost.windowSurface = wl_compositor_create_surface(WaylandHost.compositor);
     WaylandHost.windowXdgSurface =
         xdg_wm_base_get_xdg_surface(WaylandHost.wmBase, WaylandHost.windowSurface);
@@ -282,10 +282,10 @@ void MakeToplevel(const HackOptions& options)
 void PointerAt(wl_fixed_t surfaceX, wl_fixed_t surfaceY)
 {
     const WaylandOutput* o = OutputOf(WaylandHost.pointerSurface);
-    const int32_t x = (o != nullptr ? o->x : 0) +
-                      static_cast<int32_t>(std::lrint(wl_fixed_to_double(surfaceX)));
-    const int32_t y = (o != nullptr ? o->y : 0) +
-                      static_cast<int32_t>(std::lrint(wl_fixed_to_double(surfaceY)));
+    const int32_t x =
+        (o != nullptr ? o->x : 0) + static_cast<int32_t>(std::lrint(wl_fixed_to_double(surfaceX)));
+    const int32_t y =
+        (o != nullptr ? o->y : 0) + static_cast<int32_t>(std::lrint(wl_fixed_to_double(surfaceY)));
     // Where it was when it first came over the saver stands for where the session parks it.
     if (!WaylandHost.pointerKnown) {
         WaylandHost.pointerKnown = true;
@@ -297,8 +297,8 @@ void PointerAt(wl_fixed_t surfaceX, wl_fixed_t surfaceY)
     }
 }
 
-void OnPointerEnter(void*, wl_pointer* pointer, uint32_t serial, wl_surface* surface,
-                    wl_fixed_t x, wl_fixed_t y)
+void OnPointerEnter(void*, wl_pointer* pointer, uint32_t serial, wl_surface* surface, wl_fixed_t x,
+                    wl_fixed_t y)
 {
     WaylandHost.pointerSurface = surface;
     // No picture of a pointer over the saver.
@@ -330,8 +330,8 @@ void OnPointerAxisStop(void*, wl_pointer*, uint32_t, uint32_t) {}
 void OnPointerAxisDiscrete(void*, wl_pointer*, uint32_t, int32_t) {}
 
 const wl_pointer_listener PointerListener = {
-    OnPointerEnter,      OnPointerLeave,    OnPointerMotion,       OnPointerButton, OnPointerAxis,
-    OnPointerFrame,      OnPointerAxisSource, OnPointerAxisStop, OnPointerAxisDiscrete,
+    OnPointerEnter, OnPointerLeave,      OnPointerMotion,   OnPointerButton,       OnPointerAxis,
+    OnPointerFrame, OnPointerAxisSource, OnPointerAxisStop, OnPointerAxisDiscrete,
     nullptr,  // version 8
 };
 
@@ -390,8 +390,7 @@ T* Bind(wl_registry* registry, uint32_t name, const wl_interface* interface, uin
         wl_registry_bind(registry, name, interface, offered < wanted ? offered : wanted));
 }
 
-void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface,
-              uint32_t version)
+void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface, uint32_t version)
 {
     WaylandHostState& h = WaylandHost;
     if (std::strcmp(interface, wl_compositor_interface.name) == 0 && version >= 4) {
@@ -415,11 +414,12 @@ void OnGlobal(void*, wl_registry* registry, uint32_t name, const char* interface
         h.wmBase = Bind<xdg_wm_base>(registry, name, &xdg_wm_base_interface, version, 1);
         xdg_wm_base_add_listener(h.wmBase, &WmBaseListener, nullptr);
     } else if (std::strcmp(interface, zwlr_layer_shell_v1_interface.name) == 0) {
-        h.layerShell = Bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface,
-                                                 version, 3);
+        h.layerShell =
+            Bind<zwlr_layer_shell_v1>(registry, name, &zwlr_layer_shell_v1_interface, version, 3);
     } else if (std::strcmp(interface, zwlr_screencopy_manager_v1_interface.name) == 0) {
-        h.screencopy = Bind<zwlr_screencopy_manager_v1>(
-            registry, name, &zwlr_screencopy_manager_v1_interface, version, 3);
+        h.screencopy =
+            Bind<zwlr_screencopy_manager_v1>(registry, name, &zwlr_screencopy_manager_v1_interface,
+                                             version, 3);
     }
 }
 
@@ -512,8 +512,7 @@ int TakeDesktopPicture(const HackOptions& options)
         } else {
             DesktopSnapshot snapshot;
             if (CopyOutputPicture(WaylandHost.display, WaylandHost.shm, WaylandHost.screencopy,
-                                  o.output, ScreencopyTimeoutMs, SignalPipe[0], snapshot,
-                                  reason) &&
+                                  o.output, ScreencopyTimeoutMs, SignalPipe[0], snapshot, reason) &&
                 UseDesktopSnapshot(snapshot, reason)) {
                 return -1;
             }
@@ -604,8 +603,7 @@ bool Connect()
 
 }  // namespace
 
-bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Display,
-                     int& status)
+bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Display, int& status)
 {
     const bool fullScreen = plan.mode == RunMode::FullScreen;
     const char* socket = std::getenv("WAYLAND_DISPLAY");

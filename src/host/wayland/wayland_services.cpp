@@ -45,8 +45,8 @@ void StartTimer(NativeWindow)
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     WaylandHost.timerRunning = true;
-    WaylandHost.nextTickNs = int64_t{now.tv_sec} * 1000000000 + now.tv_nsec +
-                             int64_t{FrameTimerPeriodMs} * 1000000;
+    WaylandHost.nextTickNs =
+        int64_t{now.tv_sec} * 1000000000 + now.tv_nsec + int64_t{FrameTimerPeriodMs} * 1000000;
 }
 
 void PostClose(NativeWindow)

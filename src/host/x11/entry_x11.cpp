@@ -1,6 +1,6 @@
-// The Linux program: the saver on Wayland or X11 (in each of XScreenSaver's ways of running a hack), or
-// rendered without a window (with -render into the files named; without a display a short
-// sequence into the user's cache folder). The mode, and with it the window services, is
+// The Linux program: the saver on Wayland, or on X11 in each of XScreenSaver's ways of running
+// a hack, or rendered without a window (with -render into the files named; without a display a
+// short sequence into the user's cache folder). The mode, and with it the window services, is
 // chosen here at run time.
 #include <cstdio>
 #include <cstdlib>

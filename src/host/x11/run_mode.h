@@ -28,7 +28,8 @@ struct RunPlan {
 bool IsSet(const char* variable);
 
 // Chooses from the options and the values of XSCREENSAVER_WINDOW, DISPLAY and WAYLAND_DISPLAY
-// (null when unset); a Wayland compositor serves the full-screen saver and -window. -window-id goes before -window, which goes before -root and $XSCREENSAVER_WINDOW.
+// (null when unset); a Wayland compositor may serve the full screen and -window.
+// -window-id goes before -window, which goes before -root and $XSCREENSAVER_WINDOW.
 // False, with one line in error, for a mode that needs a display without DISPLAY set, a
 // $XSCREENSAVER_WINDOW that is no window id where it would be used, or options of a run without
 // a window (-frames, -size, -dump-spots) or of a window (-window, -window-id,
