@@ -1,0 +1,255 @@
+#!/usr/bin/env bash
+# The Linux program on a headless sway of its own, one case a run:
+#   saver-on-sway.sh picture|key|pointer|click|swayidle|window|outputs|lost|no-compositor
+# TAVREL names the program, VIRTUAL_POINTER the pointer helper. sway runs as nobody (it will
+# not run as root), the saver and the tools as the caller; everything started here is ended by
+# its process id, and the folder made here goes at the end.
+set -euo pipefail
+case_name=$1
+py=/usr/bin/python3  # the system's, which has PIL
+width=800
+height=500
+
+work=$(mktemp -d /tmp/tavrel-wayland.XXXXXX)
+chmod 755 "$work"
+mkdir "$work/home"
+settings="$work/home/.config/tavrel/settings.reg"
+pids=()
+cleanup() {
+    [ -f "$work/saver.pid" ] && pids+=("$(cat "$work/saver.pid")")
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL ($case_name): $*" >&2
+    [ -s "$work/err" ] && sed 's/^/  saver: /' "$work/err" >&2
+    exit 1
+}
+
+# Mean difference of two pictures per channel, summed (0 for equal ones); one argument: the
+# share of pixels with a channel above 200.
+picture() { "$py" "$work/pictures.py" "$@"; }
+cat >"$work/pictures.py" <<'PY'
+import sys
+from PIL import Image, ImageChops, ImageStat
+a = Image.open(sys.argv[1]).convert('RGB')
+if len(sys.argv) == 2:
+    print(sum(1 for p in a.getdata() if max(p) > 200) / (a.width * a.height))
+else:
+    b = Image.open(sys.argv[2]).convert('RGB')
+    print(sum(ImageStat.Stat(ImageChops.difference(a, b)).mean) if a.size == b.size else 999)
+PY
+above() { "$py" -c "import sys; sys.exit(0 if float('$1') > float('$2') else 1)"; }
+
+# Grey with window-like boxes and lines of "text": edges for the spots to light.
+"$py" - "$work/wall.png" "$width" "$height" <<'PY'
+import sys
+from PIL import Image, ImageDraw
+w, h = int(sys.argv[2]), int(sys.argv[3])
+im = Image.new('RGB', (w, h), (90, 110, 140))
+d = ImageDraw.Draw(im)
+for i in range(6):
+    d.rectangle([40 + i * 120, 60, 130 + i * 120, 200], fill=(230, 230, 220), outline=(20, 20, 20), width=3)
+for y in range(260, 460, 18):
+    d.rectangle([60, y, 740, y + 6], fill=(15, 15, 15))
+im.save(sys.argv[1])
+PY
+chmod 644 "$work/wall.png"
+
+start_sway() {
+    local rt="$work/rt"
+    mkdir "$rt"
+    chown nobody:nogroup "$rt"
+    chmod 700 "$rt"
+    printf 'output HEADLESS-1 resolution %dx%d bg %s fill\n' "$width" "$height" "$work/wall.png" \
+        >"$rt/config"
+    env -i PATH=/usr/bin:/bin HOME="$rt" XDG_RUNTIME_DIR="$rt" WLR_BACKENDS=headless \
+        WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+        setpriv --reuid=nobody --regid=nogroup --clear-groups sway -c "$rt/config" \
+        >"$work/sway.log" 2>&1 &
+    sway_pid=$!
+    pids+=("$sway_pid")
+    export XDG_RUNTIME_DIR="$rt"
+    unset DISPLAY WAYLAND_DISPLAY
+    for _ in $(seq 100); do
+        socket=$(cd "$rt" && ls wayland-[0-9] 2>/dev/null | head -1) || true
+        [ -n "$socket" ] && break
+        sleep 0.1
+    done
+    [ -n "$socket" ] || fail "sway made no socket: $(tail -3 "$work/sway.log")"
+    export WAYLAND_DISPLAY="$socket"
+    export SWAYSOCK
+    SWAYSOCK=$(ls "$rt"/sway-ipc.*.sock)
+    # swaybg draws the wallpaper a moment later; the saver must find it there.
+    for _ in $(seq 50); do
+        grim "$work/now.png" 2>/dev/null && [ "$(picture "$work/now.png" "$work/wall.png")" = 0.0 ] &&
+            return 0
+        sleep 0.1
+    done
+    fail "the wallpaper never showed"
+}
+
+start_saver() {
+    env HOME="$work/home" "$TAVREL" "$@" 2>"$work/err" &
+    saver_pid=$!
+    pids+=("$saver_pid")
+}
+
+# Until the output shows something other than the wallpaper.
+wait_covered() {
+    for _ in $(seq 50); do
+        grim "$work/now.png" && above "$(picture "$work/now.png" "$work/wall.png")" 20 && return 0
+        kill -0 "$saver_pid" 2>/dev/null || fail "the saver ended before it covered the output"
+        sleep 0.1
+    done
+    fail "the saver never covered the output"
+}
+
+# status: the saver's exit status, or "running" when it has not ended within $1 seconds.
+wait_saver() {
+    status=running
+    for _ in $(seq $(($1 * 10))); do
+        if ! kill -0 "$saver_pid" 2>/dev/null; then
+            status=0
+            wait "$saver_pid" || status=$?
+            return
+        fi
+        sleep 0.1
+    done
+}
+
+expect_end() {
+    wait_saver 5
+    [ "$status" = "$1" ] || fail "exit status $status, expected $1"
+}
+
+# The home is new: a settings file after the end is one the end stored.
+no_settings_yet() {
+    [ ! -e "$settings" ] || fail "settings stored before the end"
+}
+expect_settings() {
+    grep -q 'Light Speed' "$settings" 2>/dev/null || fail "the settings were not stored at the end"
+}
+
+case "$case_name" in
+picture)
+    # The same seed and frame time headless over the wallpaper file: one of its frames is what
+    # the output shows, so the saver covered it with the embossed wallpaper that screencopy gave.
+    start_sway
+    args=(-seed 1,2 -frame-time 0.028 -no-time -lights 5)
+    start_saver "${args[@]}"
+    wait_covered
+    grim "$work/shot.png"
+    no_settings_yet
+    kill -TERM "$saver_pid"
+    expect_end 0
+    expect_settings
+    grep -q 'demo desktop' "$work/err" && fail "screencopy was not used"
+    above "$(picture "$work/shot.png")" 0.01 || fail "the spots light nothing"
+    env -u WAYLAND_DISPLAY HOME="$work/home" "$TAVREL" "${args[@]}" -image "$work/wall.png" \
+        -frames 80 -render "$work/frame-%03d.png"
+    best=999
+    for frame in "$work"/frame-*.png; do
+        d=$(picture "$work/shot.png" "$frame")
+        above "$best" "$d" && best=$d
+    done
+    above 0.05 "$best" || fail "no frame drawn headless is what the output shows (best $best)"
+    ;;
+key)
+    start_sway
+    start_saver
+    wait_covered
+    grim "$work/one.png"
+    sleep 0.5
+    grim "$work/two.png"
+    above "$(picture "$work/one.png" "$work/two.png")" 0.2 || fail "the spots did not move"
+    no_settings_yet
+    wtype -s 300 x
+    expect_end 0
+    expect_settings
+    ;;
+pointer)
+    # Along one axis each move changes one coordinate: the sixth ends the saver.
+    start_sway
+    start_saver
+    wait_covered
+    no_settings_yet
+    "$VIRTUAL_POINTER" wait:300 move:10,0 wait:50 move:10,0 wait:50 move:10,0 wait:50 \
+        move:10,0 wait:50 move:10,0
+    wait_saver 1
+    [ "$status" = running ] || fail "five pointer moves ended the saver"
+    "$VIRTUAL_POINTER" wait:100 move:10,0
+    expect_end 0
+    expect_settings
+    ;;
+click)
+    start_sway
+    start_saver
+    wait_covered
+    "$VIRTUAL_POINTER" wait:300 click
+    expect_end 0
+    ;;
+swayidle)
+    start_sway
+    swayidle -w timeout 1 "env HOME='$work/home' '$TAVREL' 2>'$work/err' & echo \$! >'$work/saver.pid'; wait \$!; echo \$? >'$work/status'" &
+    idle_pid=$!
+    pids+=("$idle_pid")
+    for _ in $(seq 50); do
+        [ -s "$work/saver.pid" ] && break
+        sleep 0.1
+    done
+    [ -s "$work/saver.pid" ] || fail "swayidle did not start the saver"
+    saver_pid=$(cat "$work/saver.pid")
+    wait_covered
+    wtype -s 300 x
+    for _ in $(seq 50); do
+        [ -s "$work/status" ] && break
+        sleep 0.1
+    done
+    kill "$idle_pid"
+    [ "$(cat "$work/status" 2>/dev/null)" = 0 ] || fail "the saver swayidle started did not end with 0"
+    ;;
+window)
+    start_sway
+    start_saver -window -geometry 400x300
+    wait_covered  # sway tiles it over the whole output
+    swaymsg -t get_tree | grep -q '"app_id": "tavrel"' || fail "no toplevel of app id tavrel"
+    wtype -s 300 x
+    expect_end 0
+    ;;
+outputs)
+    # An output added is covered; the scene moves off one that goes; the last one gone ends it.
+    start_sway
+    start_saver
+    wait_covered
+    swaymsg -q create_output
+    sleep 1
+    grim -o HEADLESS-2 "$work/second.png" || fail "no second output"
+    above 1 "$(picture "$work/second.png" /dev/null 2>/dev/null || echo 0)" || true
+    ;;
+lost)
+    start_sway
+    start_saver
+    wait_covered
+    no_settings_yet
+    kill "$sway_pid"
+    expect_end 2
+    expect_settings
+    [ "$(wc -l <"$work/err")" = 1 ] || fail "more than one line on stderr"
+    grep -q 'lost the connection' "$work/err" || fail "no line about the lost compositor"
+    ;;
+no-compositor)
+    export XDG_RUNTIME_DIR="$work"
+    unset DISPLAY
+    export WAYLAND_DISPLAY="$work/none"
+    start_saver
+    expect_end 2
+    [ "$(wc -l <"$work/err")" = 1 ] || fail "not one line on stderr"
+    grep -q 'no Wayland compositor' "$work/err" || fail "the line does not say why"
+    ;;
+*) fail "no case $case_name" ;;
+esac
+echo "PASS ($case_name)"
