@@ -2,6 +2,7 @@
 #include "host/wayland/wayland_drawing.h"
 
 #include <time.h>
+#include <wayland-client.h>
 
 #include "host/host_state.h"
 #include "host/saver_session.h"
@@ -35,8 +36,14 @@ wl_surface* SurfaceOf(NativeWindow)
     if (!WaylandHost.fullScreen)
         return WaylandHost.windowConfigured ? WaylandHost.windowSurface : nullptr;
     if (WaylandHost.drawnOutput < 0) return nullptr;
-    const WaylandOutput& o = WaylandHost.outputs[WaylandHost.drawnOutput];
-    return o.configured ? o.surface : nullptr;
+    WaylandOutput& o = WaylandHost.outputs[WaylandHost.drawnOutput];
+    if (!o.configured) return nullptr;
+    // Frames are drawn at the size in pixels of the scale they are shown at.
+    if (o.bufferScale != o.scale) {
+        o.bufferScale = o.scale;
+        wl_surface_set_buffer_scale(o.surface, o.scale);
+    }
+    return o.surface;
 }
 
 // A device of the surface's new size, and the scene made again with the lights where they were.
@@ -137,11 +144,16 @@ void WaylandTick(int64_t now)
     int32_t width = 0;
     int32_t height = 0;
     WaylandDrawingSize(width, height);
-    if (SaverDevice != nullptr && width > 0 && height > 0 &&
+    const bool resized =
+        SaverDevice != nullptr && width > 0 && height > 0 &&
         (static_cast<uint32_t>(width) != DevicePresentParameters.backBufferWidth ||
-         static_cast<uint32_t>(height) != DevicePresentParameters.backBufferHeight) &&
-        now - WaylandHost.resizedAtNs >= ResizeSettleNs) {
+         static_cast<uint32_t>(height) != DevicePresentParameters.backBufferHeight);
+    if (resized && now - WaylandHost.resizedAtNs >= ResizeSettleNs) {
         FollowSize();
+    } else if (resized) {
+        // A frame of the old size would not fit the surface's new scale.
+        WaylandHost.skippedTicks = true;
+        return;
     }
     // The compositor has not shown the last frame: it does not show the surface now.
     if (WaitingForCompositor(WaylandPresenterOf(SaverDevice))) {

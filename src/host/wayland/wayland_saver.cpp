@@ -140,6 +140,10 @@ void CoverBlack(WaylandOutput& o)
         o.black = nullptr;
     }
     if (o.black == nullptr) o.black = CreateShmBuffers(WaylandHost.shm, width, height, 1);
+    if (o.bufferScale != o.scale) {
+        o.bufferScale = o.scale;
+        wl_surface_set_buffer_scale(o.surface, o.scale);
+    }
     if (o.black == nullptr) {
         wl_surface_commit(o.surface);
         return;
@@ -178,6 +182,7 @@ void CoverOutput(WaylandOutput& o)
 {
     if (o.surface != nullptr || WaylandHost.layerShell == nullptr) return;
     o.surface = wl_compositor_create_surface(WaylandHost.compositor);
+    o.bufferScale = o.scale;
     wl_surface_set_buffer_scale(o.surface, o.scale);
     o.layer = zwlr_layer_shell_v1_get_layer_surface(WaylandHost.layerShell, o.surface, o.output,
                                                     ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "tavrel");
@@ -196,8 +201,18 @@ void OnOutputDone(void* data, wl_output*)
 {
     auto* o = static_cast<WaylandOutput*>(data);
     o->described = true;
-    // One added while the saver runs is covered at once.
-    if (WaylandHost.fullScreen && WaylandHost.timerRunning) CoverOutput(*o);
+    if (!WaylandHost.fullScreen || !WaylandHost.timerRunning) return;
+    // One added while the saver runs is covered at once; one whose scale changed is drawn
+    // again at its new size in pixels.
+    if (o->surface == nullptr) {
+        CoverOutput(*o);
+    } else if (o->configured && o->scale != o->bufferScale) {
+        if (IsDrawn(*o)) {
+            WaylandHost.resizedAtNs = NowNs();
+        } else {
+            CoverBlack(*o);
+        }
+    }
 }
 
 void ForgetOutput(WaylandOutput& o)
