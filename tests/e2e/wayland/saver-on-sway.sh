@@ -70,8 +70,8 @@ start_sway() {
     mkdir "$rt"
     chown nobody:nogroup "$rt"
     chmod 700 "$rt"
-    printf 'output HEADLESS-1 resolution %dx%d scale %s bg %s fill\n' "$width" "$height" \
-        "${1:-1}" "$work/wall.png" >"$rt/config"
+    printf 'output HEADLESS-1 resolution %dx%d scale %s bg %s fill\n%s\n' "$width" "$height" \
+        "${1:-1}" "$work/wall.png" "${config_line:-}" >"$rt/config"
     env -i PATH=/usr/bin:/bin HOME="$rt" XDG_RUNTIME_DIR="$rt" WLR_BACKENDS=headless \
         WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
         setpriv --reuid=nobody --regid=nogroup --clear-groups sway -c "$rt/config" \
@@ -196,24 +196,53 @@ click)
     expect_end 0
     ;;
 swayidle)
+    # README's line for the sway configuration, with a timeout of one second: sway starts
+    # swayidle, which starts the saver, as sway's own user (a copy of the program it can read).
+    cp "$TAVREL" "$work/tavrel"
+    config_line="exec swayidle -w timeout 1 '$work/tavrel'"
     start_sway
-    swayidle -w timeout 1 "env HOME='$work/home' '$TAVREL' 2>'$work/err' & echo \$! >'$work/saver.pid'; wait \$!; echo \$? >'$work/status'" &
-    idle_pid=$!
-    pids+=("$idle_pid")
+    # sway starts what its configuration runs apart from itself (its parent is init): they are
+    # found by the copy of the program, which is this test's own.
+    ours() {
+        local entry args
+        for entry in /proc/[0-9]*; do
+            { mapfile -d '' args <"$entry/cmdline"; } 2>/dev/null || continue
+            [[ "${args[*]}" == *"$work/tavrel"* ]] && echo "${entry#/proc/}"
+        done
+        true
+    }
+    saver_of_sway() {
+        local pid
+        for pid in $(ours); do
+            [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$work/tavrel" ] && echo "$pid"
+        done
+        true
+    }
     for _ in $(seq 50); do
-        [ -s "$work/saver.pid" ] && break
+        saver_pid=$(saver_of_sway)
+        [ -n "$saver_pid" ] && break
         sleep 0.1
     done
-    [ -s "$work/saver.pid" ] || fail "swayidle did not start the saver"
-    saver_pid=$(cat "$work/saver.pid")
+    [ -n "$saver_pid" ] || fail "swayidle did not start the saver"
+    started=$(ours)
     wait_covered
     wtype -s 300 x
     for _ in $(seq 50); do
-        [ -s "$work/status" ] && break
+        [ -d "/proc/$saver_pid" ] || break
         sleep 0.1
     done
-    kill "$idle_pid"
-    [ "$(cat "$work/status" 2>/dev/null)" = 0 ] || fail "the saver swayidle started did not end with 0"
+    [ -d "/proc/$saver_pid" ] && fail "a key did not end the saver swayidle started"
+    grep -q 'Light Speed' "$work/rt/.config/tavrel/settings.reg" ||
+        fail "the saver swayidle started stored no settings"
+    # With sway go swayidle and whatever saver it started again; they are waited for.
+    kill "$sway_pid"
+    wait "$sway_pid" || true
+    for _ in $(seq 50); do
+        left=""
+        for pid in $started $(ours); do [ -d "/proc/$pid" ] && left=$pid; done
+        [ -z "$left" ] && break
+        sleep 0.1
+    done
     ;;
 window)
     start_sway
