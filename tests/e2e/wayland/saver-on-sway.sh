@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Linux program on a headless sway of its own, one case a run:
-#   saver-on-sway.sh picture|picture-scale-2|key|pointer|click|swayidle|window|outputs|lost|
-#                    no-compositor
+#   saver-on-sway.sh picture|picture-scale-2|key|pointer|click|swayidle|window|outputs|tiny|
+#                    lost|no-compositor
 # TAVREL names the program, VIRTUAL_POINTER the pointer helper. sway runs as nobody (it will
 # not run as root), the saver and the tools as the caller; everything started here is ended by
 # its process id, and the folder made here goes at the end.
@@ -50,7 +50,8 @@ PY
 above() { "$py" -c "import sys; sys.exit(0 if float('$1') > float('$2') else 1)"; }
 
 # Grey with window-like boxes and lines of "text": edges for the spots to light.
-"$py" - "$work/wall.png" "$width" "$height" <<'PY'
+make_wallpaper() {
+    "$py" - "$work/wall.png" "$width" "$height" <<'PY'
 import sys
 from PIL import Image, ImageDraw
 w, h = int(sys.argv[2]), int(sys.argv[3])
@@ -62,11 +63,13 @@ for y in range(260, 460, 18):
     d.rectangle([60, y, 740, y + 6], fill=(15, 15, 15))
 im.save(sys.argv[1])
 PY
-chmod 644 "$work/wall.png"
+    chmod 644 "$work/wall.png"
+}
 
-# start_sway [SCALE]
+# start_sway [SCALE]: on an output of width x height, the wallpaper made for it.
 start_sway() {
     local rt="$work/rt"
+    make_wallpaper
     mkdir "$rt"
     chown nobody:nogroup "$rt"
     chmod 700 "$rt"
@@ -262,7 +265,22 @@ outputs)
     sleep 1
     grim -o HEADLESS-2 "$work/second.png" || fail "no second output"
     [ "$(picture max "$work/second.png")" = 0 ] || fail "the second output is not covered black"
+    # The output the scene is on changes its size: the scene follows.
+    swaymsg -q output HEADLESS-1 resolution 640x400
+    sleep 1
+    grim -o HEADLESS-1 "$work/smaller.png"
+    "$py" -c "from PIL import Image; import sys; sys.exit(Image.open('$work/smaller.png').size != (640, 400))" ||
+        fail "the output did not take its new size"
+    above "$(picture lit "$work/smaller.png")" 0.01 || fail "nothing lit at the new size"
     kill -0 "$saver_pid" || fail "the saver ended"
+    ;;
+tiny)
+    # An output smaller than a light spot.
+    width=48 height=32 start_sway
+    start_saver
+    wait_covered
+    wtype -s 300 x
+    expect_end 0
     ;;
 lost)
     start_sway
