@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Linux program on a headless sway of its own, one case a run:
-#   saver-on-sway.sh picture|picture-scale-2|key|pointer|click|swayidle|window|outputs|tiny|
-#                    lost|no-compositor
+#   saver-on-sway.sh picture|picture-scale-2|key|pointer|click|swayidle|window|hidden|outputs|
+#                    tiny|lost|no-compositor
 # TAVREL names the program, VIRTUAL_POINTER the pointer helper. sway runs as nobody (it will
 # not run as root), the saver and the tools as the caller; everything started here is ended by
 # its process id, and the folder made here goes at the end.
@@ -273,6 +273,26 @@ outputs)
         fail "the output did not take its new size"
     above "$(picture lit "$work/smaller.png")" 0.01 || fail "nothing lit at the new size"
     kill -0 "$saver_pid" || fail "the saver ended"
+    ;;
+hidden)
+    # On a workspace not shown the window gets no frame callbacks: nothing is drawn.
+    start_sway
+    start_saver -window -lights 5
+    wait_covered
+    ticks() { awk '{ print $14 + $15 }' "/proc/$saver_pid/stat"; }
+    before=$(ticks)
+    sleep 2
+    shown=$(($(ticks) - before))
+    swaymsg -q workspace 2
+    sleep 0.3
+    before=$(ticks)
+    sleep 2
+    hidden=$(($(ticks) - before))
+    [ "$shown" -ge 3 ] && [ "$hidden" -le 1 ] ||
+        fail "processor ticks in 2 s: $shown shown, $hidden hidden"
+    swaymsg -q workspace 1
+    wtype -s 300 x
+    expect_end 0
     ;;
 tiny)
     # An output smaller than a light spot.
