@@ -17,7 +17,6 @@ mkdir "$work/home"
 settings="$work/home/.config/tavrel/settings.reg"
 pids=()
 cleanup() {
-    [ -f "$work/saver.pid" ] && pids+=("$(cat "$work/saver.pid")")
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
     for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
     rm -rf "$work"
@@ -31,7 +30,8 @@ fail() {
 }
 
 # picture diff A B...: the least mean difference per channel, summed, of A and any B (0 for
-# equal ones); picture lit A: the share of pixels with a channel above 200; picture max A.
+# equal ones); picture lit A: the share of pixels with a channel above 200; picture max A;
+# picture size A.
 picture() { "$py" "$work/pictures.py" "$@"; }
 cat >"$work/pictures.py" <<'PY'
 import sys
@@ -41,6 +41,8 @@ if sys.argv[1] == 'lit':
     print(sum(1 for p in a.getdata() if max(p) > 200) / (a.width * a.height))
 elif sys.argv[1] == 'max':
     print(max(high for low, high in a.getextrema()))
+elif sys.argv[1] == 'size':
+    print('%dx%d' % a.size)
 else:
     def diff(path):
         b = Image.open(path).convert('RGB')
@@ -84,13 +86,11 @@ start_sway() {
     export XDG_RUNTIME_DIR="$rt"
     unset DISPLAY WAYLAND_DISPLAY
     for _ in $(seq 100); do
-        socket=$(cd "$rt" && ls wayland-[0-9] 2>/dev/null | head -1) || true
-        [ -n "$socket" ] && break
+        [ -S "$rt/wayland-1" ] && break
         sleep 0.1
     done
-    [ -n "$socket" ] || fail "sway made no socket: $(tail -3 "$work/sway.log")"
-    export WAYLAND_DISPLAY="$socket"
-    export SWAYSOCK
+    [ -S "$rt/wayland-1" ] || fail "sway made no socket: $(tail -3 "$work/sway.log")"
+    export WAYLAND_DISPLAY=wayland-1 SWAYSOCK
     SWAYSOCK=$(ls "$rt"/sway-ipc.*.sock)
     # swaybg draws the wallpaper a moment later; the saver must find it there.
     for _ in $(seq 50); do
@@ -205,24 +205,18 @@ swayidle)
     config_line="exec swayidle -w timeout 1 '$work/tavrel'"
     start_sway
     # sway starts what its configuration runs apart from itself (its parent is init): they are
-    # found by the copy of the program, which is this test's own.
+    # found by the copy of the program, this test's own; "ours saver" is the saver itself.
     ours() {
         local entry args
         for entry in /proc/[0-9]*; do
             { mapfile -d '' args <"$entry/cmdline"; } 2>/dev/null || continue
-            [[ "${args[*]}" == *"$work/tavrel"* ]] && echo "${entry#/proc/}"
-        done
-        true
-    }
-    saver_of_sway() {
-        local pid
-        for pid in $(ours); do
-            [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "$work/tavrel" ] && echo "$pid"
+            [[ "${args[*]}" == *"$work/tavrel"* ]] || continue
+            [ -z "${1:-}" ] || [ "${args[0]}" = "$work/tavrel" ] && echo "${entry#/proc/}"
         done
         true
     }
     for _ in $(seq 50); do
-        saver_pid=$(saver_of_sway)
+        saver_pid=$(ours saver)
         [ -n "$saver_pid" ] && break
         sleep 0.1
     done
@@ -269,8 +263,7 @@ outputs)
     swaymsg -q output HEADLESS-1 resolution 640x400
     sleep 1
     grim -o HEADLESS-1 "$work/smaller.png"
-    "$py" -c "from PIL import Image; import sys; sys.exit(Image.open('$work/smaller.png').size != (640, 400))" ||
-        fail "the output did not take its new size"
+    [ "$(picture size "$work/smaller.png")" = 640x400 ] || fail "the output kept its size"
     above "$(picture lit "$work/smaller.png")" 0.01 || fail "nothing lit at the new size"
     kill -0 "$saver_pid" || fail "the saver ended"
     ;;

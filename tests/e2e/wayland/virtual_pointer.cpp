@@ -80,8 +80,6 @@ int main(int argc, char** argv)
         zwlr_virtual_pointer_v1_frame(pointer);
         if (wl_display_roundtrip(display) < 0) return 1;
     }
-    zwlr_virtual_pointer_v1_destroy(pointer);
-    wl_display_roundtrip(display);
     wl_display_disconnect(display);
     return 0;
 }
