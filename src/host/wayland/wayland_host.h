@@ -64,6 +64,7 @@ struct WaylandHostState {
     WaylandOutput outputs[MaxWaylandOutputs];
     int32_t drawnOutput = -1;  // the output the scene is on (full screen)
     bool fullScreen = false;
+    bool covering = false;  // the outputs have their surfaces: one added gets its own
 
     // -window: the toplevel.
     wl_surface* windowSurface = nullptr;

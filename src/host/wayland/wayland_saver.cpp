@@ -201,7 +201,7 @@ void OnOutputDone(void* data, wl_output*)
 {
     auto* o = static_cast<WaylandOutput*>(data);
     o->described = true;
-    if (!WaylandHost.fullScreen || !WaylandHost.timerRunning) return;
+    if (!WaylandHost.covering) return;
     // One added while the saver runs is covered at once; one whose scale changed is drawn
     // again at its new size in pixels.
     if (o->surface == nullptr) {
@@ -674,6 +674,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     status = ExitDone;
 
     if (fullScreen) {
+        WaylandHost.covering = true;
         for (WaylandOutput& o : WaylandHost.outputs) {
             if (o.output != nullptr) CoverOutput(o);
         }
@@ -691,9 +692,15 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     int32_t width = 0;
     int32_t height = 0;
     WaylandDrawingSize(width, height);
-    if (!configured || width == 0 || height == 0) {
-        PrintErrorLine("the Wayland compositor did not give the saver's surface a size");
+    if (!configured) {
+        PrintErrorLine("lost the connection to the Wayland compositor");
         status = ExitBadInput;
+    } else if (width == 0 || height == 0) {
+        // A signal while it waited is an end like any other; else the compositor never said.
+        if (!SignalArrived()) {
+            PrintErrorLine("the Wayland compositor did not give the saver's surface a size");
+            status = ExitBadInput;
+        }
     } else if (!StartWaylandDrawing(WaylandHost.shm, fullScreen)) {
         status = ExitFailed;
     } else {
