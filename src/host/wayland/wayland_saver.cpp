@@ -35,6 +35,7 @@ namespace {
 constexpr int64_t TickNs = int64_t{FrameTimerPeriodMs} * 1000000;
 constexpr int32_t ScreencopyTimeoutMs = 2000;
 constexpr int32_t ConfigureTimeoutMs = 5000;
+constexpr int32_t ConnectTimeoutMs = 3000;
 constexpr int32_t DefaultWindowWidth = 1280;
 constexpr int32_t DefaultWindowHeight = 800;
 
@@ -599,21 +600,41 @@ void RunEventLoop()
     }
 }
 
-// Connects and learns the globals and the outputs. False when there is no compositor.
-bool Connect()
+void OnSyncDone(void* data, wl_callback* callback, uint32_t)
+{
+    *static_cast<bool*>(data) = true;
+    wl_callback_destroy(callback);
+}
+
+const wl_callback_listener SyncListener = {OnSyncDone};
+
+// What wl_display_roundtrip does, but a compositor that has stopped cannot hold us forever.
+bool Roundtrip()
+{
+    bool done = false;
+    wl_callback* callback = wl_display_sync(WaylandHost.display);
+    wl_callback_add_listener(callback, &SyncListener, &done);
+    WaitFor([&done] { return done; }, ConnectTimeoutMs);
+    if (!done) wl_callback_destroy(callback);
+    return done;
+}
+
+enum class Reached { No, Silent, Yes };
+
+// Connects and learns the globals and the outputs.
+Reached Connect()
 {
     WaylandHost = WaylandHostState{};
     WaylandHost.display = wl_display_connect(nullptr);
-    if (WaylandHost.display == nullptr) return false;
+    if (WaylandHost.display == nullptr) return Reached::No;
     WaylandHost.registry = wl_display_get_registry(WaylandHost.display);
     wl_registry_add_listener(WaylandHost.registry, &RegistryListener, nullptr);
     // The globals, then what each output says of itself.
-    if (wl_display_roundtrip(WaylandHost.display) < 0 ||
-        wl_display_roundtrip(WaylandHost.display) < 0) {
+    if (!Roundtrip() || !Roundtrip()) {
         Disconnect();
-        return false;
+        return Reached::Silent;
     }
-    return true;
+    return Reached::Yes;
 }
 
 }  // namespace
@@ -622,9 +643,13 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
 {
     const bool fullScreen = plan.mode == RunMode::FullScreen;
     const char* socket = std::getenv("WAYLAND_DISPLAY");
+    const std::string at = "'" + std::string(socket != nullptr ? socket : "") + "'";
+    const Reached reached = Connect();
     std::string missing;
-    if (!Connect()) {
-        missing = "no Wayland compositor at '" + std::string(socket != nullptr ? socket : "") + "'";
+    if (reached == Reached::No) {
+        missing = "no Wayland compositor at " + at;
+    } else if (reached == Reached::Silent) {
+        missing = "the Wayland compositor at " + at + " does not answer";
     } else if (WaylandHost.compositor == nullptr || WaylandHost.shm == nullptr) {
         missing = "the Wayland compositor offers no wl_compositor 4 or no wl_shm";
     } else if (fullScreen && WaylandHost.layerShell == nullptr) {

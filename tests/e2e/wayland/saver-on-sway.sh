@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Linux program on a headless sway of its own, one case a run:
 #   saver-on-sway.sh picture|picture-scale-2|key|pointer|click|swayidle|window|hidden|outputs|
-#                    tiny|lost|no-compositor
+#                    tiny|lost|stopped|no-compositor
 # TAVREL names the program, VIRTUAL_POINTER the pointer helper. sway runs as nobody (it will
 # not run as root), the saver and the tools as the caller; everything started here is ended by
 # its process id, and the folder made here goes at the end.
@@ -305,6 +305,16 @@ lost)
     expect_settings
     [ "$(wc -l <"$work/err")" = 1 ] || fail "more than one line on stderr"
     grep -q 'lost the connection' "$work/err" || fail "no line about the lost compositor"
+    ;;
+stopped)
+    # A compositor that takes the connection and never answers.
+    start_sway
+    kill -STOP "$sway_pid"
+    start_saver
+    wait_saver 8
+    kill -CONT "$sway_pid"
+    [ "$status" = 2 ] || fail "exit status $status, expected 2"
+    [ "$(wc -l <"$work/err")" = 1 ] && grep -q 'does not answer' "$work/err" || fail "not one line why"
     ;;
 no-compositor)
     export XDG_RUNTIME_DIR="$work"
