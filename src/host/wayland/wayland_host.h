@@ -37,7 +37,6 @@ struct WaylandOutput {
     int32_t modeWidth = 0;  // the current mode, in pixels
     int32_t modeHeight = 0;
     int32_t scale = 1;
-    bool described = false;   // its first done event came
     int32_t bufferScale = 1;  // what the surface was last told
 
     wl_surface* surface = nullptr;

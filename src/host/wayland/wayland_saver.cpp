@@ -2,7 +2,6 @@
 // compositor's connection with a timeout to the next 28 ms tick; signals reach the loop
 // through a pipe.
 #include <fcntl.h>
-#include <linux/input-event-codes.h>
 #include <poll.h>
 #include <signal.h>
 #include <time.h>
@@ -201,7 +200,6 @@ void CoverOutput(WaylandOutput& o)
 void OnOutputDone(void* data, wl_output*)
 {
     auto* o = static_cast<WaylandOutput*>(data);
-    o->described = true;
     if (!WaylandHost.covering) return;
     // One added while the saver runs is covered at once; one whose scale changed is drawn
     // again at its new size in pixels.

@@ -80,6 +80,11 @@ int main(int argc, char** argv)
         zwlr_virtual_pointer_v1_frame(pointer);
         if (wl_display_roundtrip(display) < 0) return 1;
     }
+    // Ours only: the compositor drops the device with the connection.
+    zwlr_virtual_pointer_v1_destroy(pointer);
+    zwlr_virtual_pointer_manager_v1_destroy(Manager);
+    wl_seat_destroy(Seat);
+    wl_registry_destroy(registry);
     wl_display_disconnect(display);
     return 0;
 }
