@@ -78,7 +78,8 @@ protected:
             const std::string entry = *e;
             const bool ours =
                 entry.rfind("XDG_CONFIG_HOME=", 0) == 0 || entry.rfind("XDG_CACHE_HOME=", 0) == 0 ||
-                entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("XSCREENSAVER_WINDOW=", 0) == 0;
+                entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("XSCREENSAVER_WINDOW=", 0) == 0 ||
+                entry.rfind("WAYLAND_DISPLAY=", 0) == 0;
             if (!ours) env.push_back(entry);
         }
         env.push_back("XDG_CONFIG_HOME=" + (root / "config"));

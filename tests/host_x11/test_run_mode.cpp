@@ -240,4 +240,42 @@ TEST(RunModes, ChosenFromTheOptionsAndTheEnvironment)
     }
 }
 
+TEST(RunModes, AWaylandCompositorIsTriedForTheFullScreenAndOwnWindows)
+{
+    const struct {
+        std::vector<const char*> args;
+        const char* display;
+        const char* wayland;
+        RunMode mode;
+        bool tried;  // the compositor first
+        bool refused;
+    } cases[] = {
+        {{}, nullptr, "wayland-1", RunMode::FullScreen, true, false},
+        {{}, ":1", "wayland-1", RunMode::FullScreen, true, false},
+        {{}, ":1", "", RunMode::FullScreen, false, false},
+        {{"-window"}, nullptr, "/run/w", RunMode::OwnWindow, true, false},
+        {{"-root"}, ":1", "wayland-1", RunMode::GivenWindow, false, false},
+        {{"-render", "x.png"}, nullptr, "wayland-1", RunMode::Headless, false, false},
+        {{"-window-id", "7"}, nullptr, "wayland-1", RunMode::GivenWindow, false, true},
+        {{"-root"}, nullptr, "wayland-1", RunMode::GivenWindow, false, true},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv = {"tavrel"};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        HackOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseHackOptions(static_cast<int>(argv.size()), argv.data(), options, error));
+        RunPlan plan;
+        const bool chosen = ChooseRunMode(options, nullptr, c.display, plan, error, c.wayland);
+        const std::string label = (c.args.empty() ? "" : c.args[0]) + std::string(" ") + c.wayland;
+        EXPECT_EQ(chosen, !c.refused) << label;
+        if (c.refused) {
+            EXPECT_NE(error.find("DISPLAY"), std::string::npos) << label << ": " << error;
+            continue;
+        }
+        EXPECT_EQ(plan.mode, c.mode) << label;
+        EXPECT_EQ(plan.wayland, c.tried) << label;
+    }
+}
+
 }  // namespace

@@ -1,6 +1,6 @@
-// The Linux program: the saver on X11 in each of XScreenSaver's ways of running a hack, or
-// rendered without a window (with -render into the files named; without a display a short
-// sequence into the user's cache folder). The mode, and with it the window services, is
+// The Linux program: the saver on Wayland, or on X11 in each of XScreenSaver's ways of running
+// a hack, or rendered without a window (with -render into the files named; without a display a
+// short sequence into the user's cache folder). The mode, and with it the window services, is
 // chosen here at run time.
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +8,7 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
+#include "host/wayland/wayland_host.h"
 #include "host/x11/hack_options.h"
 #include "host/x11/run_mode.h"
 #include "host/x11/x11_host.h"
@@ -66,7 +67,9 @@ int main(int argc, char** argv)
         return ExitDone;
     }
     RunPlan plan;
-    if (!ChooseRunMode(options, screensaverWindow, std::getenv("DISPLAY"), plan, error)) {
+    const char* display = std::getenv("DISPLAY");
+    if (!ChooseRunMode(options, screensaverWindow, display, plan, error,
+                       std::getenv("WAYLAND_DISPLAY"))) {
         std::fprintf(stderr, "tavrel: %s (tavrel -help lists the options)\n", error.c_str());
         return ExitBadInput;
     }
@@ -77,6 +80,10 @@ int main(int argc, char** argv)
     switch (plan.mode) {
     case RunMode::Headless: return RunHeadless(options);
     case RunMode::DefaultSequence: return RunDefaultSequence(options);
-    default: return RunX11Saver(options, plan);
+    default: {
+        int status = 0;
+        if (plan.wayland && RunWaylandSaver(options, plan, IsSet(display), status)) return status;
+        return RunX11Saver(options, plan);
+    }
     }
 }

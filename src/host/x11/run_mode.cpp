@@ -55,7 +55,7 @@ bool IsSet(const char* variable)
 }
 
 bool ChooseRunMode(HackOptions& options, const char* screensaverWindow, const char* display,
-                   RunPlan& plan, std::string& error)
+                   RunPlan& plan, std::string& error, const char* waylandDisplay)
 {
     plan = RunPlan{};
     const bool underXScreenSaver = IsSet(screensaverWindow);
@@ -89,7 +89,7 @@ bool ChooseRunMode(HackOptions& options, const char* screensaverWindow, const ch
                 "XSCREENSAVER_WINDOW='" + std::string(screensaverWindow) + "' is not a window id";
             return false;
         }
-    } else if (IsSet(display)) {
+    } else if (IsSet(display) || IsSet(waylandDisplay)) {
         plan.mode = RunMode::FullScreen;
     } else {
         plan.mode = RunMode::DefaultSequence;
@@ -100,8 +100,10 @@ bool ChooseRunMode(HackOptions& options, const char* screensaverWindow, const ch
         return true;
     }
     plan.underXScreenSaver = underXScreenSaver;
+    plan.wayland = IsSet(waylandDisplay) &&
+                   (plan.mode == RunMode::FullScreen || plan.mode == RunMode::OwnWindow);
 
-    if (trigger != nullptr && !IsSet(display)) {
+    if (trigger != nullptr && !IsSet(display) && !plan.wayland) {
         error = std::string("no display to draw in: ") + trigger +
                 " needs an X server, and DISPLAY is not set";
         return false;

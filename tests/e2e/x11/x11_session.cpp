@@ -42,13 +42,16 @@ std::string NameOf(const std::string& entry)
     return entry.substr(0, entry.find('='));
 }
 
-// This process's environment without XSCREENSAVER_WINDOW, with the NAME=VALUE entries of
+// This process's environment without XSCREENSAVER_WINDOW and WAYLAND_DISPLAY (the saver must
+// not go to the compositor of whoever runs the tests), with the NAME=VALUE entries of
 // `added` set; of two entries for one name in `added`, the later one counts.
 std::vector<std::string> Environment(const std::vector<std::string>& added)
 {
     std::vector<std::string> result;
     for (char** e = environ; *e != nullptr; ++e) {
-        if (NameOf(*e) != "XSCREENSAVER_WINDOW") result.push_back(*e);
+        if (NameOf(*e) != "XSCREENSAVER_WINDOW" && NameOf(*e) != "WAYLAND_DISPLAY") {
+            result.push_back(*e);
+        }
     }
     for (const std::string& entry : added) {
         std::erase_if(result, [&](const std::string& r) { return NameOf(r) == NameOf(entry); });

@@ -1,0 +1,37 @@
+// Everything the Wayland host asks of the renderer and the saver session, in one place.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/x11/hack_options.h"
+
+struct wl_shm;
+struct DesktopSnapshot;
+
+// The process start: generator, settings (kept as loaded, to be stored at the end), overrides.
+void StartWaylandRun(const HackOptions& options);
+// The desktop the spots light. False, with a reason, when it cannot be used.
+bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason);
+bool UseDesktopPictureFile(const std::string& path, std::string& reason);
+// The demo desktop, or a flat one; false without memory for either.
+bool UseDemoDesktop(int32_t width, int32_t height);
+
+// The saver session's start on the saver window; false without a device to draw with.
+bool StartWaylandDrawing(wl_shm* shm, bool fullScreen);
+// One tick of the frame timer at `now`.
+void WaylandTick(int64_t now);
+
+// Input, translated: the pointer at (x, y) relative to where it first was.
+void WaylandPointerMoved(int32_t x, int32_t y);
+void WaylandKeyPressed();
+void WaylandButtonPressed();
+
+// The close: the settings as loaded go back to the store, then the end-of-window handling.
+void CloseWaylandSaver();
+// The end-of-window handling the session queued.
+void DestroyWaylandSaver();
+// True once the session has handled the close.
+bool WaylandSaverClosed();
+// What a run that never got as far as the close leaves.
+void ReleaseUnclosedWaylandRun();
