@@ -193,7 +193,9 @@ TEST(GlRenderer, BadInputHasBoundedOutcomes)
     const uint32_t sheet[256 * 256] = {};
     OverlayFrame overlay{1000, {}};
     for (OverlayLine& line : overlay.lines) line = OverlayLine{1000, {{0, 0, NAN, 3, 0, 0, 1, 1}}};
-    for (Renderer* r : {static_cast<Renderer*>(nullptr), Gl.open()}) {
+    Renderer* opened = Gl.open();
+    KeepLoadedLibraries();
+    for (Renderer* r : {static_cast<Renderer*>(nullptr), opened}) {
         EXPECT_FALSE(Gl.recreateDevice(r) || Gl.createDevice(r, 0, 0, 0, {}) ||
                      Gl.createDevice(r, 0, -4, 8, {}) || Gl.createDevice(r, 12345, 8, 8, {}) ||
                      Gl.hasDevice(r) || Gl.createSpotResources(r, 0) ||
