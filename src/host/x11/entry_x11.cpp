@@ -8,6 +8,7 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
+#include "host/linux/add_to_xscreensaver.h"
 #include "host/x11/hack_options.h"
 #include "host/x11/run_mode.h"
 #include "host/x11/x11_host.h"
@@ -65,6 +66,7 @@ int main(int argc, char** argv)
         std::fputs(HackUsage(), stdout);
         return ExitDone;
     }
+    if (options.addToXScreenSaver) return RunAddToXScreenSaver();
     RunPlan plan;
     if (!ChooseRunMode(options, screensaverWindow, std::getenv("DISPLAY"), plan, error)) {
         std::fprintf(stderr, "tavrel: %s (tavrel -help lists the options)\n", error.c_str());
