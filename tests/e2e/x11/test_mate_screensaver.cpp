@@ -90,14 +90,10 @@ protected:
 
         // A session as a desktop has one: its bus, and the menus' view of MATE.
         const std::string bus = user / "bus";
-        env = {"HOME=" + user.Home(),
-               "USER=" + user.Name(),
-               "LOGNAME=" + user.Name(),
-               "PATH=/usr/bin:/bin",
-               "DISPLAY=" + screen->Name(),
+        env = {"HOME=" + user.Home(), "USER=" + user.Name(), "LOGNAME=" + user.Name(),
+               "PATH=/usr/bin:/bin", "DISPLAY=" + screen->Name(),
                "DBUS_SESSION_BUS_ADDRESS=unix:path=" + bus,
-               "XDG_DATA_DIRS=" + stage + "/usr/share:/usr/share",
-               "XDG_CURRENT_DESKTOP=MATE",
+               "XDG_DATA_DIRS=" + stage + "/usr/share:/usr/share", "XDG_CURRENT_DESKTOP=MATE",
                // No accessibility bus: nothing here reads it.
                "NO_AT_BRIDGE=1"};
         busDaemon.pid = user.Start({DBUS_DAEMON_PROGRAM, "--session", "--nofork", "--nopidfile",
