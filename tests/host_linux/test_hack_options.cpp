@@ -105,6 +105,9 @@ TEST(HackOptions, OneDashAndTwoDashesMeanTheSame)
     }
     EXPECT_TRUE(Parse({"--help"}).options.help);
     EXPECT_TRUE(Parse({"-help"}).options.help);
+    EXPECT_FALSE(Parse({}).options.addToXScreenSaver);
+    EXPECT_TRUE(Parse({"-add-to-xscreensaver"}).options.addToXScreenSaver);
+    EXPECT_TRUE(Parse({"--add-to-xscreensaver"}).options.addToXScreenSaver);
 }
 
 TEST(HackOptions, NumbersInAndOutOfRange)

@@ -1,12 +1,13 @@
 #!/bin/sh
 # The Debian package, made by CPack into a temporary folder: its name, control fields and files;
 # unpacked into a throwaway root (dpkg -x, nothing is installed on this machine), the program
-# there answers -help and renders a frame. Also `cmake --install` staged under DESTDIR for the
-# /usr/local prefix.
+# there is stripped, answers -help and renders a frame, the manual page and the changelog are
+# the sources compressed. Also `cmake --install` staged under DESTDIR for the /usr/local prefix.
+# (Debian's lintian judges the package in check_lintian.sh.)
 #
-# check_package.sh CPACK CMAKE BUILD_DIR VERSION DESCRIPTION_XML
+# check_package.sh CPACK CMAKE BUILD_DIR VERSION DESCRIPTION_XML PACKAGING_DIR
 set -eu
-cpack=$1 cmake=$2 build=$3 version=$4 description=$5
+cpack=$1 cmake=$2 build=$3 version=$4 description=$5 packaging=$6
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavrel-package-XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -35,7 +36,7 @@ expect_field Package tavrel
 expect_field Version "$version"
 expect_field Architecture amd64
 expect_field Section x11
-expect_field Suggests xscreensaver
+expect_field Suggests "xscreensaver | mate-screensaver"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 depends=$(field Depends)
 # Found by dpkg-shlibdeps: each library with the lowest version of its symbols used.
@@ -53,8 +54,11 @@ echo "$long" | grep -q "XScreenSaver" || fail "long description: '$long'"
 # Exactly these files, root's, with these modes.
 dpkg-deb --contents "$deb" | awk '$1 !~ /^d/ { print $1, $2, $6 }' | sort >"$work/files"
 cat >"$work/expected" <<EOF
+-rw-r--r-- root/root ./usr/share/applications/screensavers/tavrel.desktop
 -rw-r--r-- root/root ./usr/share/doc/tavrel/README.Debian
+-rw-r--r-- root/root ./usr/share/doc/tavrel/changelog.Debian.gz
 -rw-r--r-- root/root ./usr/share/doc/tavrel/copyright
+-rw-r--r-- root/root ./usr/share/man/man6/tavrel.6x.gz
 -rw-r--r-- root/root ./usr/share/xscreensaver/config/tavrel.xml
 -rwxr-xr-x root/root ./usr/libexec/xscreensaver/tavrel
 EOF
@@ -70,7 +74,17 @@ cmp -s "$description" "$root/usr/share/xscreensaver/config/tavrel.xml" ||
 head -n 1 "$root/usr/share/doc/tavrel/copyright" |
     grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
     fail "the copyright file is not in the machine-readable format"
-! readelf -S "$program" | grep -q '\.symtab' || fail "the program is not stripped"
+! readelf -S "$program" | grep -Eq '\.symtab|\.comment|\.debug' || fail "the program is not stripped"
+# Debian's hardening: bound at start, read-only relocations, position-independent.
+readelf -d "$program" | grep -Eq 'BIND_NOW|FLAGS.*NOW' || fail "the program is not linked -z now"
+readelf -l "$program" | grep -q GNU_RELRO || fail "the program has no read-only relocations"
+readelf -h "$program" | grep -q 'DYN (' || fail "the program is not position-independent"
+doc=$root/usr/share/doc/tavrel
+for pair in "$doc/changelog.Debian.gz $packaging/changelog.Debian" \
+    "$root/usr/share/man/man6/tavrel.6x.gz $packaging/tavrel.6x"; do
+    set -- $pair
+    gzip -dc "$1" | cmp -s - "$2" || fail "$1 is not $2 compressed"
+done
 
 "$program" -help >"$work/help.txt" 2>&1 || fail "tavrel -help: status $?"
 grep -q '^Usage: tavrel' "$work/help.txt" || fail "tavrel -help: $(head -n 3 "$work/help.txt")"

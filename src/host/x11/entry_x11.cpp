@@ -8,6 +8,7 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
+#include "host/linux/add_to_xscreensaver.h"
 #include "host/wayland/wayland_host.h"
 #include "host/x11/hack_options.h"
 #include "host/x11/run_mode.h"
@@ -66,6 +67,7 @@ int main(int argc, char** argv)
         std::fputs(HackUsage(), stdout);
         return ExitDone;
     }
+    if (options.addToXScreenSaver) return RunAddToXScreenSaver();
     RunPlan plan;
     const char* display = std::getenv("DISPLAY");
     if (!ChooseRunMode(options, screensaverWindow, display, plan, error,

@@ -191,6 +191,10 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
             options.help = true;
             continue;
         }
+        if (name == "add-to-xscreensaver") {
+            options.addToXScreenSaver = true;
+            continue;
+        }
         if (name == "time" || name == "no-time") {
             options.showTime = name == "time" ? 1u : 0u;
             continue;
@@ -386,6 +390,8 @@ const char* HackUsage()
            "  -dump-spots DIR    after the last tick, write each light spot's texture as\n"
            "                     DIR/spot0.png ... (RGBA, 256 x 256)\n"
            "\n"
+           "  -add-to-xscreensaver  put Tavrel's line into the programs: list of\n"
+           "                     ~/.xscreensaver (made when missing), and draw nothing\n"
            "  -help              this text\n"
            "\n"
            "Without a display and without -render it renders 72 frames (2 seconds of the\n"

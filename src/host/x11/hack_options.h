@@ -25,6 +25,7 @@ enum class RendererChoice { Auto, OpenGl, Cpu };
 
 struct HackOptions {
     bool help = false;
+    bool addToXScreenSaver = false;  // -add-to-xscreensaver: edit ~/.xscreensaver, draw nothing
 
     std::string renderPath;  // -render: the PNG to write; a %d in it numbers every frame
     uint32_t frames = 1;     // -frames

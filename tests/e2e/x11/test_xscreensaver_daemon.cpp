@@ -1,214 +1,24 @@
 // Tavrel run by XScreenSaver's own daemon, as a user has it: a ~/.xscreensaver that lists
 // Tavrel alone and lets display modes grab the desktop; the daemon blanks on command, runs the
-// program in its window with the options of the programs line, and ends it with SIGTERM.
+// program in its window with the options of the programs line, and ends it with SIGTERM. And
+// tavrel -add-to-xscreensaver putting Tavrel into the daemon's list.
 #include <gtest/gtest.h>
 
 #include <dirent.h>
-#include <fcntl.h>
-#include <grp.h>
-#include <pwd.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <fstream>
+#include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "session_user.h"
 #include "x11_session.h"
 
-extern char** environ;
-
 namespace {
-
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-bool WriteFile(const std::string& path, const std::string& text, mode_t mode)
-{
-    {
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << text;
-        if (!file) return false;
-    }
-    return chmod(path.c_str(), mode) == 0;
-}
-
-// Runs a command as this process's user and waits for it; its exit status.
-int RunCommand(const std::vector<std::string>& args)
-{
-    std::vector<std::string> strings = args;
-    std::vector<char*> argv;
-    for (std::string& s : strings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return -1;
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -2;
-}
-
-// The same, tried a few times: useradd and userdel wait only so long for the lock on the user
-// database, which other tests of this kind may hold.
-int RunCommandPatiently(const std::vector<std::string>& args)
-{
-    int status = -1;
-    for (int attempt = 0; attempt < 5 && status != 0; ++attempt) {
-        if (attempt > 0) PauseSeconds(0.5);
-        status = RunCommand(args);
-    }
-    return status;
-}
-
-// The processes of a user, from /proc.
-std::vector<pid_t> ProcessesOf(uid_t uid)
-{
-    std::vector<pid_t> pids;
-    DIR* proc = opendir("/proc");
-    if (proc == nullptr) return pids;
-    while (const dirent* entry = readdir(proc)) {
-        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
-        if (pid <= 0) continue;
-        std::istringstream status(ReadFile("/proc/" + std::to_string(pid) + "/status"));
-        for (std::string line; std::getline(status, line);) {
-            if (line.rfind("Uid:", 0) != 0) continue;
-            std::istringstream ids(line.substr(4));
-            uid_t real = 0;
-            if (ids >> real && real == uid) pids.push_back(pid);
-            break;
-        }
-    }
-    closedir(proc);
-    return pids;
-}
-
-// The user the daemon runs as: it runs no display mode as root. Root makes a throwaway user
-// whose home is its own, and removes both afterwards; anyone else is that user, with a
-// throwaway home.
-class DaemonUser {
-public:
-    DaemonUser()
-    {
-        if (geteuid() != 0) {
-            uid_ = getuid();
-            gid_ = getgid();
-            const passwd* self = getpwuid(uid_);
-            name_ = self != nullptr ? self->pw_name : "tavrel";
-            home_ = ownHome_.Path();
-            return;
-        }
-        name_ = "tavrel-xss-" + std::to_string(getpid());
-        home_ = "/tmp/" + name_;
-        if (RunCommandPatiently({"useradd", "--create-home", "--home-dir", home_, "--user-group",
-                                 "--shell", "/bin/sh", name_}) != 0) {
-            return;
-        }
-        created_ = true;
-        const passwd* user = getpwnam(name_.c_str());
-        if (user == nullptr) return;
-        uid_ = user->pw_uid;
-        gid_ = user->pw_gid;
-    }
-
-    ~DaemonUser()
-    {
-        if (!created_) return;
-        // Whatever of the user's is left (all of it started by this test) goes first: userdel
-        // keeps a user who still runs something.
-        if (uid_ != 0 && !WaitUntil(5.0, [&] { return ProcessesOf(uid_).empty(); })) {
-            for (const pid_t pid : ProcessesOf(uid_)) kill(pid, SIGKILL);
-            WaitUntil(5.0, [&] { return ProcessesOf(uid_).empty(); });
-        }
-        RunCommandPatiently({"userdel", "--remove", name_});
-    }
-
-    DaemonUser(const DaemonUser&) = delete;
-    DaemonUser& operator=(const DaemonUser&) = delete;
-
-    bool Ready() const { return !home_.empty() && (geteuid() != 0 || (created_ && uid_ != 0)); }
-    const std::string& Name() const { return name_; }
-    const std::string& Home() const { return home_; }
-    std::string operator/(const std::string& name) const { return home_ + "/" + name; }
-
-    // Gives a file or folder the test made in the home to the user.
-    bool Own(const std::string& path) const
-    {
-        return geteuid() != 0 || chown(path.c_str(), uid_, gid_) == 0;
-    }
-
-    // Starts a program as the user, in its home, with only the environment given; its output
-    // goes to logPath. The process id, or 0.
-    pid_t Start(const std::vector<std::string>& args, const std::vector<std::string>& env,
-                const std::string& logPath) const
-    {
-        std::vector<std::string> argStrings = args;
-        std::vector<std::string> envStrings = env;
-        std::vector<char*> argv;
-        std::vector<char*> envp;
-        for (std::string& s : argStrings) argv.push_back(s.data());
-        for (std::string& s : envStrings) envp.push_back(s.data());
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (log < 0) return 0;
-        const bool switchUser = geteuid() == 0;
-        const pid_t pid = fork();
-        if (pid == 0) {
-            // Only async-signal-safe calls from here on.
-            dup2(log, 1);
-            dup2(log, 2);
-            if (switchUser &&
-                (setgroups(1, &gid_) != 0 || setgid(gid_) != 0 || setuid(uid_) != 0)) {
-                _exit(126);
-            }
-            if (chdir(home_.c_str()) != 0) _exit(126);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        close(log);
-        return pid > 0 ? pid : 0;
-    }
-
-private:
-    TempFolder ownHome_;
-    std::string name_;
-    std::string home_;
-    uid_t uid_ = 0;
-    gid_t gid_ = 0;
-    bool created_ = false;
-};
-
-// A process this test started, ended by its process id at the latest when the test ends.
-struct Started {
-    pid_t pid = 0;
-    ~Started() { End(); }
-    void End()
-    {
-        if (pid <= 0) return;
-        kill(pid, SIGTERM);
-        if (!WaitUntil(10.0, [&] { return waitpid(pid, nullptr, WNOHANG) == pid; })) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        pid = 0;
-    }
-};
 
 // Records the saver's exit status and standard error by name; forwards the daemon's SIGTERM,
 // which goes to this script's process, to the program.
@@ -448,3 +258,251 @@ TEST_F(XScreenSaverDaemon, AHomeThatCannotBeWrittenStillDraws)
 }
 
 }  // namespace
+
+// tavrel -add-to-xscreensaver, run as the daemon's user: the daemon then runs Tavrel when it is
+// selected, whether it was running already (it rereads its file when that changes) or starts
+// with the file the command made. Here the daemon finds `tavrel` on its PATH, as it finds
+// /usr/libexec/xscreensaver/tavrel once the package is installed.
+class AddToXScreenSaver : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(user.Ready()) << "no user to run XScreenSaver as";
+        runFolder = user / "bin";
+        ASSERT_EQ(mkdir(runFolder.c_str(), 0755), 0);
+        program = runFolder + "/tavrel";
+        ASSERT_TRUE(WriteFile(program, ReadFile(TAVREL_PROGRAM), 0755));
+        ASSERT_TRUE(user.Own(runFolder) && user.Own(program));
+        dotFile = user / ".xscreensaver";
+        env = {"HOME=" + user.Home(), "USER=" + user.Name(), "LOGNAME=" + user.Name(),
+               "PATH=" + runFolder + ":/usr/bin:/bin"};
+    }
+
+    // The command as the user; its exit status, and what it said in `said`.
+    int AddTavrel(std::string& said)
+    {
+        const std::string log = folder_ / "add.log";
+        const int status = user.Run({program, "-add-to-xscreensaver"}, env, log);
+        said = ReadFile(log);
+        return status;
+    }
+
+    void StartDaemon()
+    {
+        screen = std::make_unique<VirtualScreen>(640, 400, true);
+        ASSERT_TRUE(screen->Started()) << "Xvfb did not start";
+        screen->SetRootPicture(DemoDesktopShot(640, 400));
+        std::vector<std::string> daemonEnv = env;
+        daemonEnv.push_back("DISPLAY=" + screen->Name());
+#ifdef TAVREL_SANITIZED
+        const std::string asan = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
+        daemonEnv.push_back("ASAN_OPTIONS=" + asan + (asan.empty() ? "" : ":") + "detect_leaks=0");
+#endif
+        daemonLog = folder_ / "xscreensaver.log";
+        daemon.pid =
+            user.Start({XSCREENSAVER_PROGRAM, "-no-splash", "-verbose"}, daemonEnv, daemonLog);
+        ASSERT_GT(daemon.pid, 0);
+        Command({"-version"});
+    }
+
+    void Command(const std::vector<std::string>& what)
+    {
+        std::vector<std::string> args = {XSCREENSAVER_COMMAND};
+        args.insert(args.end(), what.begin(), what.end());
+        ASSERT_TRUE(WaitUntil(15.0, [&] { return RunTool(*screen, args) == 0; }))
+            << "xscreensaver-command" << Joined(what) << " failed; the daemon said:\n"
+            << ReadFile(daemonLog);
+    }
+
+    // Tavrel running, as the daemon started it, and lit spots on the screen.
+    void ExpectTavrelDrawn()
+    {
+        Shot shot;
+        const bool lit = WaitUntil(30.0, [&] {
+            shot = TakeScreenshot(*screen, folder_);
+            return ProcessNamed(user.Uid(), "tavrel") != 0 && CountBright(shot, 200) >= 2000 &&
+                   CountBright(shot, 48) < 640 * 400 / 2;
+        });
+        EXPECT_TRUE(lit) << CountBright(shot, 200) << " lit pixels; the daemon said:\n"
+                         << ReadFile(daemonLog);
+        const pid_t pid = ProcessNamed(user.Uid(), "tavrel");
+        ASSERT_NE(pid, 0);
+        const std::vector<std::string> command = ProcessStrings(pid, "cmdline");
+        EXPECT_EQ(command, (std::vector<std::string>{"tavrel", "--root"}));
+    }
+
+    void Deactivate()
+    {
+        Command({"-deactivate"});
+        EXPECT_TRUE(WaitUntil(10.0, [&] { return ProcessNamed(user.Uid(), "tavrel") == 0; }))
+            << ReadFile(daemonLog);
+    }
+
+    DaemonUser user;
+    TempFolder folder_;
+    std::unique_ptr<VirtualScreen> screen;
+    Started daemon;
+    std::string runFolder;
+    std::string program;
+    std::string dotFile;
+    std::string daemonLog;
+    std::vector<std::string> env;
+};
+
+const char* const OneModeFile =
+    "mode: one\nselected: 0\ntimeout: 1:00:00\ncycle: 0\nlock: False\nfade: False\n"
+    "unfade: False\nsplash: False\ngrabDesktopImages: True\ngrabVideoFrames: False\n"
+    "chooseRandomImages: False\n"
+    "programs:\t\t\t\t\t\t\t\t      \\\n"
+    "\t\t\t\tmaze -root\t\t\t\t    \\n\n"
+    "\n"
+    "pointerHysteresis:\t10\n";
+
+TEST_F(AddToXScreenSaver, ARunningDaemonRunsTavrelOnceItIsAdded)
+{
+    ASSERT_TRUE(WriteFile(dotFile, OneModeFile, 0600) && user.Own(dotFile));
+    StartDaemon();
+    std::string said;
+    EXPECT_EQ(AddTavrel(said), 0) << said;
+    EXPECT_EQ(said, "tavrel: added Tavrel to the programs: list in " + dotFile + "\n");
+    const std::string text = OneModeFile;
+    const size_t end = text.find("    \\n\n") + 6;
+    EXPECT_EQ(ReadFile(dotFile),
+              text.substr(0, end) + "\\\n  \"Tavrel\"  tavrel --root  \\n" + text.substr(end));
+    struct stat st {};
+    ASSERT_EQ(stat(dotFile.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // The second mode of the list the daemon read before.
+    Command({"-select", "2"});
+    ExpectTavrelDrawn();
+    Deactivate();
+
+    // Twice changes nothing.
+    const std::string edited = ReadFile(dotFile);
+    EXPECT_EQ(AddTavrel(said), 0) << said;
+    EXPECT_EQ(said, "tavrel: " + dotFile + " lists Tavrel already; nothing changed\n");
+    EXPECT_EQ(ReadFile(dotFile), edited);
+}
+
+// A user who never ran xscreensaver-settings: the file made holds the programs: list alone, and
+// the daemon lists Tavrel first and its own display modes after it.
+TEST_F(AddToXScreenSaver, AMadeFileListsTavrelBesideTheDaemonsOwnModes)
+{
+    std::string said;
+    EXPECT_EQ(AddTavrel(said), 0) << said;
+    EXPECT_EQ(said, "tavrel: made " + dotFile +
+                        ", which lists Tavrel before XScreenSaver's own display modes\n");
+    EXPECT_EQ(ReadFile(dotFile), "programs:  \\\n  \"Tavrel\"  tavrel --root  \\n\n");
+    StartDaemon();
+    Command({"-select", "1"});
+    ExpectTavrelDrawn();
+    Deactivate();
+
+    // The second is the first of the daemon's own (its log names each mode it forks).
+    Command({"-select", "2"});
+    const auto forkedOther = [&] {
+        std::istringstream log(ReadFile(daemonLog));
+        for (std::string line; std::getline(log, line);) {
+            if (line.find(": forked \"") != std::string::npos &&
+                line.find("tavrel") == std::string::npos &&
+                line.find("xscreensaver-gl-visual") == std::string::npos) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(WaitUntil(15.0, forkedOther)) << ReadFile(daemonLog);
+    Command({"-deactivate"});
+}
+
+// The files the command leaves as they are, as the daemon's user meets them: one line each on
+// the standard error, the status, and the file, its mode and its home unchanged (no temporary
+// file left behind).
+TEST_F(AddToXScreenSaver, FilesItCannotUseAreLeftAsTheyAre)
+{
+    struct Fault {
+        const char* what;
+        std::string text;  // the file's, or empty for none
+        mode_t mode;
+        bool link;
+        mode_t homeMode;
+        int status;
+        std::string said;
+    };
+    const std::string cut = "programs: \\\n  maze -root \\n\n  bumps -root \\n\nmode: one\n";
+    const std::string real = user / "real-xscreensaver";
+    const std::vector<Fault> faults = {
+        {"a symbolic link", "", 0, true, 0755, 2,
+         dotFile + " is a symbolic link; left as it is (add the line to the file it points to, "
+                   "or put the file itself there)"},
+        {"unreadable", OneModeFile, 0200, false, 0755, 1,
+         "cannot read " + dotFile + " (Permission denied); left as it is"},
+        {"unwritable", OneModeFile, 0444, false, 0755, 1,
+         "cannot write " + dotFile + " (Permission denied); left as it is"},
+        {"in a home that cannot be written", OneModeFile, 0644, false, 0555, 1,
+         "cannot write in " + user.Home() + " (Permission denied); " + dotFile + " left as it is"},
+        {"missing, in a home that cannot be written", "", 0, false, 0555, 1,
+         "cannot write in " + user.Home() + " (Permission denied); no " + dotFile + " made"},
+        {"a list cut off", cut, 0644, false, 0755, 2,
+         "cannot make sense of " + dotFile +
+             ": its programs: list (line 1) ends at line 2 without its line continuation, "
+             "before more display modes at line 3; left as it is"},
+    };
+    ASSERT_TRUE(WriteFile(real, OneModeFile, 0644) && user.Own(real));
+    for (const Fault& fault : faults) {
+        SCOPED_TRACE(fault.what);
+        unlink(dotFile.c_str());
+        if (fault.link) {
+            ASSERT_EQ(symlink(real.c_str(), dotFile.c_str()), 0);
+        } else if (!fault.text.empty()) {
+            ASSERT_TRUE(WriteFile(dotFile, fault.text, fault.mode) && user.Own(dotFile));
+        }
+        ASSERT_EQ(chmod(user.Home().c_str(), fault.homeMode), 0);
+        struct stat before {};
+        const bool existed = lstat(dotFile.c_str(), &before) == 0;
+        std::vector<std::string> namesBefore;
+        for (const auto& entry : std::filesystem::directory_iterator(user.Home())) {
+            namesBefore.push_back(entry.path().filename());
+        }
+
+        std::string said;
+        EXPECT_EQ(AddTavrel(said), fault.status) << said;
+        EXPECT_EQ(said, "tavrel: " + fault.said + "\n");
+        ASSERT_EQ(chmod(user.Home().c_str(), 0755), 0);
+
+        struct stat after {};
+        EXPECT_EQ(lstat(dotFile.c_str(), &after) == 0, existed);
+        if (existed) {
+            EXPECT_EQ(after.st_ino, before.st_ino);
+            EXPECT_EQ(after.st_mode, before.st_mode);
+            EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+        }
+        if (!fault.text.empty()) {
+            ASSERT_EQ(chmod(dotFile.c_str(), 0644), 0);
+            EXPECT_EQ(ReadFile(dotFile), fault.text);
+        }
+        EXPECT_EQ(ReadFile(real), OneModeFile);
+        std::vector<std::string> namesAfter;
+        for (const auto& entry : std::filesystem::directory_iterator(user.Home())) {
+            namesAfter.push_back(entry.path().filename());
+        }
+        EXPECT_EQ(namesAfter.size(), namesBefore.size());
+    }
+}
+
+// Root is refused in one line, and nothing is made in its home.
+TEST(AddToXScreenSaverAsRoot, IsRefused)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "not run as root";
+    TempFolder home;
+    const std::string log = home / "said";
+    const int status = RunCommand({"sh", "-c",
+                                   "HOME='" + home.Path() + "' '" + TAVREL_PROGRAM +
+                                       "' -add-to-xscreensaver 2>'" + log + "'"});
+    EXPECT_EQ(status, 2);
+    EXPECT_EQ(ReadFile(log),
+              "tavrel: -add-to-xscreensaver is for the user whose screen XScreenSaver blanks, not "
+              "root (it runs no display mode as root); nothing changed\n");
+    EXPECT_FALSE(FileExists(home / ".xscreensaver"));
+}
