@@ -113,7 +113,7 @@ bool ReadyForGlFrame()
     wl_surface* surface = SurfaceOf(Host.saverWindow);
     if (surface == nullptr) return false;
     if (surface != GlSurface && !MoveGlDevice(surface)) return false;
-    if (GlFrameCallback != nullptr) return false;
+    if (GlFrameCallback != nullptr || !HasRenderDevice()) return false;
     GlFrameCallback = wl_surface_frame(surface);
     wl_callback_add_listener(GlFrameCallback, &GlFrameListener, nullptr);
     return true;
