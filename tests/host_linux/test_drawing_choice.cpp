@@ -44,14 +44,10 @@ TEST(DrawingChoice, AutoAsksTheProbeOnlyWithARenderNode)
     const DriFolder dri;
     dri.Add("/card0");  // a display controller alone renders nothing
     EXPECT_EQ(dri.Choose(RendererChoice::Auto), DrawingPath::Cpu);
+    EXPECT_EQ(dri.Choose(RendererChoice::OpenGl), DrawingPath::OpenGl);
     dri.Add("/renderD128");
     EXPECT_EQ(dri.Choose(RendererChoice::Auto), DrawingPath::OpenGl);
     EXPECT_EQ(dri.Choose(RendererChoice::Cpu), DrawingPath::Cpu);
-}
-
-TEST(DrawingChoice, TheOptionForcesOpenGlWithoutARenderNode)
-{
-    EXPECT_EQ(DriFolder{}.Choose(RendererChoice::OpenGl), DrawingPath::OpenGl);
 }
 
 }  // namespace
