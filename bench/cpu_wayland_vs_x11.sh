@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # The full-screen saver's processor time on Wayland beside the same run on X11, at 1920x1080
-# with five lights, drawn on the processor both times: on a headless sway (run as nobody, its
-# software renderer pixman; the wallpaper a picture with edges) the program and the compositor,
-# on a private Xvfb with the same picture as its root the program and the X server. Measured
-# from /proc after a settling time; prints milliseconds of processor time per second of
-# running, and leaves a screenshot of each in the output folder.
+# with five lights, drawn on the processor and by OpenGL (Mesa's llvmpipe where there is no
+# GPU) on each: on a headless sway (run as nobody, its software renderer pixman; the wallpaper
+# a picture with edges) the program and the compositor, on a private Xvfb with the same picture
+# as its root the program and the X server. Measured from /proc after a settling time; prints
+# milliseconds of processor time per second of running, and leaves a screenshot of each in the
+# output folder.
 #
 #   bench/cpu_wayland_vs_x11.sh [SECONDS]   (default 10; needs the `linux` preset built, and
 #                                            run as root for sway's unprivileged user)
@@ -57,14 +58,14 @@ measure() {
     wait "$program" 2>/dev/null || true
     awk -v n="$name" -v p=$((p1 - p0)) -v s=$((s1 - s0)) -v t="$seconds" -v hz="$hz" 'BEGIN {
         own = p * 1000 / hz / t; h = s * 1000 / hz / t
-        printf "%-9s %8.1f %10.1f %8.1f\n", n, own, h, own + h }'
+        printf "%-10s %8.1f %10.1f %8.1f\n", n, own, h, own + h }'
 }
 
 echo "$width x $height, five lights, $seconds s after $settle s of settling"
 grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'
 echo
 echo "CPU in ms per second of running (10 ms = 1 % of one core)"
-printf "%-9s %8s %10s %8s\n" "" "program" "display" "total"
+printf "%-10s %8s %10s %8s\n" "" "program" "display" "total"
 
 # Wayland: sway's own socket and IPC in a runtime folder of its user.
 rt="$out/rt"
@@ -85,8 +86,10 @@ for _ in $(seq 100); do
 done
 sleep 1  # the wallpaper
 shot_wayland() { XDG_RUNTIME_DIR="$rt" WAYLAND_DISPLAY=wayland-1 grim "$1"; }
-measure wayland "$sway" shot_wayland \
-    env -u DISPLAY XDG_RUNTIME_DIR="$rt" WAYLAND_DISPLAY=wayland-1 "$tavrel" -lights 5 -renderer cpu
+for renderer in cpu gl; do
+    measure "wayland-$renderer" "$sway" shot_wayland env -u DISPLAY XDG_RUNTIME_DIR="$rt" \
+        WAYLAND_DISPLAY=wayland-1 "$tavrel" -lights 5 -renderer "$renderer"
+done
 
 # X11: the same picture as the root window's.
 mkfifo "$out/display"
@@ -97,6 +100,9 @@ pids+=("$server")
 read -r -t 30 number <"$out/display" || { echo "cpu_wayland_vs_x11: Xvfb did not start" >&2; exit 1; }
 DISPLAY=":$number" display -window root "$out/desktop.png" || true
 shot_x11() { DISPLAY=":$number" import -window root "$1"; }
-measure x11 "$server" shot_x11 env -u WAYLAND_DISPLAY DISPLAY=":$number" "$tavrel" -lights 5 -renderer cpu
+for renderer in cpu gl; do
+    measure "x11-$renderer" "$server" shot_x11 env -u WAYLAND_DISPLAY DISPLAY=":$number" "$tavrel" \
+        -lights 5 -renderer "$renderer"
+done
 echo
 echo "Screenshots and logs: $out"

@@ -4,6 +4,9 @@
 #include <time.h>
 #include <wayland-client.h>
 
+#include <cstdio>
+
+#include "host/drawing_choice.h"
 #include "host/host_state.h"
 #include "host/saver_session.h"
 #include "host/wayland/wayland_host.h"
@@ -18,6 +21,7 @@
 #include "support/clock.h"
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
+#include "support/posix/loaded_libraries.h"
 #include "support/ranmar.h"
 #include "surface/falloff_table.h"
 #include "surface/height_field.h"
@@ -30,6 +34,16 @@ namespace {
 constexpr int64_t ResizeSettleNs = 100000000;
 
 SaverSettings StoredSettings;  // as loaded: the options' overrides are not written back
+
+// OpenGL's device is bound to one surface (the processor's presenter follows SurfaceOf).
+bool DrawsWithGl = false;
+wl_surface* GlSurface = nullptr;
+wl_callback* GlFrameCallback = nullptr;  // until the compositor has shown the last frame
+
+NativeWindow WindowOf(wl_surface* surface)
+{
+    return reinterpret_cast<NativeWindow>(surface);
+}
 
 wl_surface* SurfaceOf(NativeWindow)
 {
@@ -53,6 +67,88 @@ void FollowSize(int32_t width, int32_t height)
     ShowErrorMessage(Host.saverWindow, "CreateDevice FAILED");
     SendDestroyMessage(Host.saverWindow);
     PostQuit(0);
+}
+
+void OnGlFrameDone(void*, wl_callback* callback, uint32_t)
+{
+    wl_callback_destroy(callback);
+    if (GlFrameCallback == callback) GlFrameCallback = nullptr;
+}
+
+const wl_callback_listener GlFrameListener = {OnGlFrameDone};
+
+void DropGlFrameCallback()
+{
+    if (GlFrameCallback != nullptr) wl_callback_destroy(GlFrameCallback);
+    GlFrameCallback = nullptr;
+}
+
+// The scene moved to another output's surface: a device for that one, the scene on it anew.
+bool MoveGlDevice(wl_surface* surface)
+{
+    DropGlFrameCallback();
+    ReleaseSceneResources();
+    GlSurface = surface;
+    Host.saverWindow = WindowOf(surface);
+    int32_t width = 0;
+    int32_t height = 0;
+    WaylandDrawingSize(width, height);
+    RendererOptions options;
+    options.windowed = Host.previewFlag != 0;
+    options.hardwareVertexProcessing = Settings.bTnL != 0;
+    if (!CreateRendererDevice(SaverRenderer, Host.saverWindow, width, height, options)) {
+        ShowErrorMessage(Host.saverWindow, "CreateDevice FAILED");
+        SendDestroyMessage(Host.saverWindow);
+        PostQuit(0);
+        return false;
+    }
+    SetupScene();
+    return true;
+}
+
+// The frame callback is asked for before the frame's swap commits it, and until it comes the
+// surface is not being shown: nothing is drawn for it.
+bool ReadyForGlFrame()
+{
+    wl_surface* surface = SurfaceOf(Host.saverWindow);
+    if (surface == nullptr) return false;
+    if (surface != GlSurface && !MoveGlDevice(surface)) return false;
+    if (GlFrameCallback != nullptr || !HasRenderDevice()) return false;
+    GlFrameCallback = wl_surface_frame(surface);
+    wl_callback_add_listener(GlFrameCallback, &GlFrameListener, nullptr);
+    return true;
+}
+
+// The child's own connection: the parent's must not be shared.
+DrawingPath AskEglOnOwnWayland(const void*)
+{
+    wl_display* own = wl_display_connect(nullptr);
+    return AskEgl(EglPlatform::Wayland, own);
+}
+
+// Whether OpenGL can draw on the surface, found out on a renderer of its own before the saver
+// session could take a failure for the end of the run. The renderer is kept open (without a
+// device) until the saver's is, so that EGL is not ended and started again in between.
+Renderer* TryOpenGl(int32_t width, int32_t height)
+{
+    SetRendererNativeDisplay(NativeDisplay{NativeDisplayKind::Wayland, WaylandHost.display});
+    UseRendererBackEnd(RendererBackEndKind::OpenGl);
+    GlSurface = SurfaceOf(WaylandSaverWindow);
+    Renderer* trial = OpenRenderer();
+    const bool served =
+        trial != nullptr && GlSurface != nullptr &&
+        CreateRendererDevice(trial, WindowOf(GlSurface), width, height, RendererOptions{});
+    ReleaseRendererDevice(trial);
+    if (served) return trial;
+    CloseRenderer(trial);
+    GlSurface = nullptr;
+    SetRendererNativeDisplay(NativeDisplay{});
+    std::fputs(
+        "tavrel: no OpenGL for Wayland surfaces here (EGL's Wayland platform); drawing "
+        "on the processor\n",
+        stderr);
+    std::fflush(stderr);
+    return nullptr;
 }
 
 bool UseCapture(DesktopSource source, std::string& reason)
@@ -107,22 +203,29 @@ bool UseDemoDesktop(int32_t width, int32_t height)
     return UseCapture(source, reason) || UseFlatHeightField(width, height);
 }
 
-bool StartWaylandDrawing(wl_shm* shm, bool fullScreen)
+bool StartWaylandDrawing(wl_shm* shm, bool fullScreen, RendererChoice renderer)
 {
     int32_t width = 0;
     int32_t height = 0;
     WaylandDrawingSize(width, height);
-    // OpenGL on Wayland would need wayland-egl; the processor draws here.
-    SetRendererNativeDisplay(NativeDisplay{});
-    UseRendererBackEnd(RendererBackEndKind::Cpu);
-    UseWaylandPresenters(shm, SurfaceOf);
     Host.mode = SaverMode::Saver;
     Host.previewFlag = fullScreen ? 0 : 1;
-    Host.saverWindow = WaylandSaverWindow;
+    // As on X11: the processor where OpenGL would be a software rasteriser or is missing.
+    DrawsWithGl =
+        ChooseDrawingPath(renderer, "/dev/dri", AskEglOnOwnWayland, nullptr) == DrawingPath::OpenGl;
+    Renderer* trial = DrawsWithGl ? TryOpenGl(width, height) : nullptr;
+    DrawsWithGl = trial != nullptr;
+    if (!DrawsWithGl) {
+        UseRendererBackEnd(RendererBackEndKind::Cpu);
+        UseWaylandPresenters(shm, SurfaceOf);
+    }
+    Host.saverWindow = DrawsWithGl ? WindowOf(GlSurface) : WaylandSaverWindow;
     WindowServices = &WaylandWindowServices;
-    OnSaverCreate(WaylandSaverWindow);
-    StartRendering(WaylandSaverWindow, Host.previewFlag);
+    OnSaverCreate(Host.saverWindow);
+    StartRendering(Host.saverWindow, Host.previewFlag);
+    CloseRenderer(trial);
     if (!HasRenderDevice()) return false;
+    if (DrawsWithGl) KeepLoadedLibraries();
     ParkCursor();
     return true;
 }
@@ -145,7 +248,8 @@ void WaylandTick(int64_t now)
         return;
     }
     // The compositor has not shown the last frame: it does not show the surface now.
-    if (WaitingForCompositor(WaylandPresenterOf(SaverRenderer))) {
+    if (DrawsWithGl ? !ReadyForGlFrame()
+                    : WaitingForCompositor(WaylandPresenterOf(SaverRenderer))) {
         WaylandHost.skippedTicks = true;
         return;
     }
@@ -174,6 +278,15 @@ void WaylandKeyPressed()
 void WaylandButtonPressed()
 {
     OnSaverButtonDown();
+}
+
+void LeaveWaylandSurface(wl_surface* surface)
+{
+    if (!DrawsWithGl || surface == nullptr || surface != GlSurface) return;
+    DropGlFrameCallback();
+    ReleaseSceneResources();
+    ReleaseRendererDevice(SaverRenderer);
+    GlSurface = nullptr;
 }
 
 void CloseWaylandSaver()
@@ -209,6 +322,10 @@ void ReleaseUnclosedWaylandRun()
         FreeAllocation(FalloffTable);
         FalloffTable = nullptr;
     }
+    DropGlFrameCallback();
+    DrawsWithGl = false;
+    GlSurface = nullptr;
     UseWaylandPresenters(nullptr, nullptr);
+    SetRendererNativeDisplay(NativeDisplay{});
     WindowServices = &HeadlessWindowServices;
 }

@@ -7,6 +7,7 @@
 #include "host/x11/hack_options.h"
 
 struct wl_shm;
+struct wl_surface;
 struct DesktopSnapshot;
 
 // The process start: generator, settings (kept as loaded, to be stored at the end), overrides.
@@ -17,8 +18,9 @@ bool UseDesktopPictureFile(const std::string& path, std::string& reason);
 // The demo desktop, or a flat one; false without memory for either.
 bool UseDemoDesktop(int32_t width, int32_t height);
 
-// The saver session's start on the saver window; false without a device to draw with.
-bool StartWaylandDrawing(wl_shm* shm, bool fullScreen);
+// The saver session's start on the saver window, drawn by OpenGL or the processor as the option
+// says or as suits the machine; false without a device to draw with.
+bool StartWaylandDrawing(wl_shm* shm, bool fullScreen, RendererChoice renderer);
 // One tick of the frame timer at `now`.
 void WaylandTick(int64_t now);
 
@@ -27,6 +29,8 @@ void WaylandPointerMoved(int32_t x, int32_t y);
 void WaylandKeyPressed();
 void WaylandButtonPressed();
 
+// Called before a surface of ours is destroyed: an OpenGL device drawing on it goes first.
+void LeaveWaylandSurface(wl_surface* surface);
 // The close: the settings as loaded go back to the store, then the end-of-window handling.
 void CloseWaylandSaver();
 // The end-of-window handling the session queued.

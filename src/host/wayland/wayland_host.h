@@ -94,7 +94,8 @@ extern WaylandHostState WaylandHost;
 // The window services of the Wayland runs (messages for the user go to the standard error).
 extern const WindowServiceTable WaylandWindowServices;
 
-// The one window the saver session and the renderer know; the surface behind it may change.
+// The one window the saver session and the processor's renderer know; the surface behind it may
+// change. OpenGL's window is the wl_surface it draws on, made again for another one.
 constexpr NativeWindow WaylandSaverWindow = 1;
 
 // The size, in pixels, of what the saver draws on now: the drawn output's surface, or the

@@ -218,6 +218,7 @@ void ForgetOutput(WaylandOutput& o)
 {
     const bool drawn = IsDrawn(o);
     if (WaylandHost.pointerSurface == o.surface) WaylandHost.pointerSurface = nullptr;
+    LeaveWaylandSurface(o.surface);
     if (o.layer != nullptr) zwlr_layer_surface_v1_destroy(o.layer);
     if (o.surface != nullptr) wl_surface_destroy(o.surface);
     DestroyShmBuffers(o.black);
@@ -682,11 +683,6 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
         status = ExitBadInput;
         return true;
     }
-    if (options.renderer == RendererChoice::OpenGl) {
-        std::fputs("tavrel: OpenGL on Wayland is not there yet; drawing on the processor\n",
-                   stderr);
-    }
-
     StartWaylandRun(options);
     status = TakeDesktopPicture(options);
     if (status >= 0) {
@@ -724,7 +720,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
             PrintErrorLine("the Wayland compositor did not give the saver's surface a size");
             status = ExitBadInput;
         }
-    } else if (!StartWaylandDrawing(WaylandHost.shm, fullScreen)) {
+    } else if (!StartWaylandDrawing(WaylandHost.shm, fullScreen, options.renderer)) {
         status = ExitFailed;
     } else {
         RunEventLoop();

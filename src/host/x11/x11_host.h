@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
+#include "host/drawing_choice.h"
 #include "host/window_service_table.h"
-#include "host/x11/drawing_choice.h"
 #include "host/x11/hack_options.h"
 #include "host/x11/run_mode.h"
 

@@ -14,13 +14,13 @@
 #include <cstdio>
 #include <string>
 
+#include "host/drawing_choice.h"
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
 #include "host/host_state.h"
 #include "host/saver_session.h"
 #include "host/window_services.h"
 #include "host/x11/connection_watch.h"
-#include "host/x11/drawing_choice.h"
 #include "host/x11/x11_events.h"
 #include "host/x11/x11_host.h"
 #include "render/cpu/x11/x11_presenter.h"
@@ -441,6 +441,13 @@ void ReleaseUnclosed()
     FalloffTable = nullptr;
 }
 
+// The probe's child cannot share the parent's connection.
+DrawingPath AskEglOnOwnX11(const void* name)
+{
+    Display* own = XOpenDisplay(static_cast<const char*>(name));
+    return AskEgl(EglPlatform::X11, own);
+}
+
 void CloseDisplay(Display* display)
 {
     StopConnectionWatch();
@@ -517,7 +524,8 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
 
     // The one place where the drawing path is chosen: the processor where OpenGL would be a
     // software rasteriser or is missing, unless the window is one it cannot show frames in.
-    X11Host.drawing = ChooseDrawingPath(display, options.renderer);
+    X11Host.drawing =
+        ChooseDrawingPath(options.renderer, "/dev/dri", AskEglOnOwnX11, DisplayString(display));
     if (X11Host.drawing == DrawingPath::Cpu && options.renderer == RendererChoice::Auto &&
         !PresenterCanShowIn(display, X11Host.window)) {
         X11Host.drawing = DrawingPath::OpenGl;

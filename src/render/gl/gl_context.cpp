@@ -1,3 +1,5 @@
+#include <wayland-egl.h>
+
 #include <cstring>
 
 #include "render/gl/gl_context.h"
@@ -88,6 +90,19 @@ bool CanMakeCoreContext(EGLDisplay display)
     return true;
 }
 
+// A display with windows: X11's or Wayland's platform, by either extension's name.
+EGLDisplay GetWindowsDisplay(PFNEGLGETPLATFORMDISPLAYEXTPROC getPlatformDisplay, const char* client,
+                             EGLenum platform, const char* khr, const char* ext, void* native)
+{
+    CreatePlatformWindowSurface = reinterpret_cast<PFNEGLCREATEPLATFORMWINDOWSURFACEEXTPROC>(
+        eglGetProcAddress("eglCreatePlatformWindowSurfaceEXT"));
+    if (native == nullptr || CreatePlatformWindowSurface == nullptr ||
+        (!HasExtension(client, khr) && !HasExtension(client, ext))) {
+        return EGL_NO_DISPLAY;
+    }
+    return getPlatformDisplay(platform, native, nullptr);
+}
+
 EGLDisplay GetDisplay(const NativeDisplay& native)
 {
     const char* client = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
@@ -101,17 +116,28 @@ EGLDisplay GetDisplay(const NativeDisplay& native)
         if (!HasExtension(client, "EGL_MESA_platform_surfaceless")) return EGL_NO_DISPLAY;
         return getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
     case NativeDisplayKind::X11:
-        CreatePlatformWindowSurface = reinterpret_cast<PFNEGLCREATEPLATFORMWINDOWSURFACEEXTPROC>(
-            eglGetProcAddress("eglCreatePlatformWindowSurfaceEXT"));
-        if (native.display == nullptr || CreatePlatformWindowSurface == nullptr ||
-            (!HasExtension(client, "EGL_KHR_platform_x11") &&
-             !HasExtension(client, "EGL_EXT_platform_x11"))) {
-            return EGL_NO_DISPLAY;
-        }
-        return getPlatformDisplay(EGL_PLATFORM_X11_KHR, native.display, nullptr);
-    case NativeDisplayKind::Wayland: break;  // window surfaces would need libwayland-egl
+        return GetWindowsDisplay(getPlatformDisplay, client, EGL_PLATFORM_X11_KHR,
+                                 "EGL_KHR_platform_x11", "EGL_EXT_platform_x11", native.display);
+    case NativeDisplayKind::Wayland:
+        return GetWindowsDisplay(getPlatformDisplay, client, EGL_PLATFORM_WAYLAND_KHR,
+                                 "EGL_KHR_platform_wayland", "EGL_EXT_platform_wayland",
+                                 native.display);
     }
     return EGL_NO_DISPLAY;
+}
+
+// An X11 Window is passed by address, a Wayland surface through a wl_egl_window of its size.
+EGLSurface MakeWindowSurface(EGLConfig config, NativeDisplayKind kind, NativeWindow window,
+                             GlContext& made)
+{
+    if (kind == NativeDisplayKind::X11) {
+        NativeWindow native = window;
+        return CreatePlatformWindowSurface(made.display, config, &native, nullptr);
+    }
+    made.waylandWindow = wl_egl_window_create(reinterpret_cast<wl_surface*>(window),
+                                              made.windowWidth, made.windowHeight);
+    if (made.waylandWindow == nullptr) return EGL_NO_SURFACE;
+    return CreatePlatformWindowSurface(made.display, config, made.waylandWindow, nullptr);
 }
 
 void EndDisplay(EGLDisplay display)
@@ -158,24 +184,30 @@ void ReleaseDisplay(EGLDisplay display)
     if (use != nullptr && --use->users == 0) EndDisplay(display);
 }
 
-bool CreateGlContext(EGLDisplay display, bool windows, NativeWindow window, GlContext& made)
+bool CreateGlContext(EGLDisplay display, NativeDisplayKind kind, NativeWindow window, int32_t width,
+                     int32_t height, GlContext& made)
 {
-    made = GlContext{display, EGL_NO_CONTEXT, EGL_NO_SURFACE};
+    made = GlContext{};
+    made.display = display;
+    made.windowWidth = width;
+    made.windowHeight = height;
     EGLConfig config = nullptr;
-    if ((window != 0 && !windows) || !ChooseConfig(display, window != 0, config) ||
-        eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
+    if ((window != 0 && kind == NativeDisplayKind::Offscreen) ||
+        !ChooseConfig(display, window != 0, config) || eglBindAPI(EGL_OPENGL_API) != EGL_TRUE) {
         return false;
     }
     made.context = eglCreateContext(display, config, EGL_NO_CONTEXT, CoreContextAttributes);
     if (window != 0 && made.context != EGL_NO_CONTEXT) {
-        NativeWindow native = window;  // an X11 Window, passed by address
-        made.surface = CreatePlatformWindowSurface(display, config, &native, nullptr);
+        made.surface = MakeWindowSurface(config, kind, window, made);
     }
     if (made.context == EGL_NO_CONTEXT || (window != 0 && made.surface == EGL_NO_SURFACE) ||
         !MakeCurrent(made)) {
         DestroyGlContext(made);
         return false;
     }
+    // The host waits for the compositor's frame callbacks itself; EGL waiting for them too
+    // would block a swap on a surface the compositor has stopped showing.
+    if (made.waylandWindow != nullptr) eglSwapInterval(display, 0);
     return true;
 }
 
@@ -188,7 +220,32 @@ void DestroyGlContext(GlContext& context)
     }
     if (context.context != EGL_NO_CONTEXT) eglDestroyContext(context.display, context.context);
     if (context.surface != EGL_NO_SURFACE) eglDestroySurface(context.display, context.surface);
+    // The EGL surface holds on to it until it goes.
+    if (context.waylandWindow != nullptr) wl_egl_window_destroy(context.waylandWindow);
     context = GlContext{};
+}
+
+void ResizeWindow(GlContext& context, int32_t width, int32_t height)
+{
+    if (context.waylandWindow != nullptr) {
+        wl_egl_window_resize(context.waylandWindow, width, height, 0, 0);
+    }
+    context.windowWidth = width;
+    context.windowHeight = height;
+}
+
+void GetWindowSize(const GlContext& context, int32_t& width, int32_t& height)
+{
+    width = context.windowWidth;
+    height = context.windowHeight;
+    if (context.waylandWindow != nullptr || context.surface == EGL_NO_SURFACE) return;
+    // An X11 window's surface follows the window's size by itself.
+    EGLint w = 0;
+    EGLint h = 0;
+    eglQuerySurface(context.display, context.surface, EGL_WIDTH, &w);
+    eglQuerySurface(context.display, context.surface, EGL_HEIGHT, &h);
+    width = w;
+    height = h;
 }
 
 bool MakeCurrent(const GlContext& context)

@@ -68,7 +68,7 @@ struct DeviceObjects {
 
 struct GlRenderer {
     EGLDisplay display;
-    bool windows;
+    NativeDisplayKind windows;  // Offscreen: none
     // The last device made, as RecreateDevice makes it again.
     bool made;
     NativeWindow window;
@@ -254,10 +254,9 @@ bool Finite(const GlyphQuad& g)
 // at its top-left corner on black until the host resizes the frame.
 void ShowInWindow(GlRenderer* r)
 {
-    EGLint windowWidth = 0;
-    EGLint windowHeight = 0;
-    eglQuerySurface(r->display, r->context.surface, EGL_WIDTH, &windowWidth);
-    eglQuerySurface(r->display, r->context.surface, EGL_HEIGHT, &windowHeight);
+    int32_t windowWidth = 0;
+    int32_t windowHeight = 0;
+    GetWindowSize(r->context, windowWidth, windowHeight);
     Gl3.BindFramebuffer(GL_READ_FRAMEBUFFER, r->objects.framebuffer);
     Gl3.BindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     if (windowWidth != r->width || windowHeight != r->height) Gl3.Clear(GL_COLOR_BUFFER_BIT);
@@ -268,7 +267,8 @@ void ShowInWindow(GlRenderer* r)
 
 bool MakeDevice(GlRenderer* r, NativeWindow window, int32_t width, int32_t height)
 {
-    if (width <= 0 || height <= 0 || !CreateGlContext(r->display, r->windows, window, r->context)) {
+    if (width <= 0 || height <= 0 ||
+        !CreateGlContext(r->display, r->windows, window, width, height, r->context)) {
         return false;
     }
     if (!SetUpDrawing(r, width, height)) {
@@ -293,7 +293,7 @@ Renderer* Open()
         return nullptr;
     }
     r->display = display;
-    r->windows = Native.kind == NativeDisplayKind::X11;
+    r->windows = Native.kind;
     return reinterpret_cast<Renderer*>(r);
 }
 
@@ -469,6 +469,7 @@ bool Resize(Renderer* renderer, int32_t width, int32_t height)
 {
     GlRenderer* r = From(renderer);
     if (!ReadyToDraw(r) || !SizeFramebuffer(r, width, height)) return false;
+    ResizeWindow(r->context, width, height);
     r->madeWidth = width;
     r->madeHeight = height;
     return true;

@@ -2,7 +2,7 @@
 // start. render/renderer.h's operations go to the chosen back end's table.
 //
 // A host:
-//   UseRendererBackEnd(RendererBackEndKind::Cpu);   // the X11 host asks drawing_choice.h
+//   UseRendererBackEnd(RendererBackEndKind::Cpu);   // the hosts ask host/drawing_choice.h
 //   SetRendererNativeDisplay({NativeDisplayKind::X11, display});   // none when headless
 //   ... CreateRenderDevice (the core) ...
 //   on a resize of the window: ResizeRenderer(SaverRenderer, w, h);

@@ -27,7 +27,8 @@ struct RendererBackEnd {
 };
 
 // Where a Linux renderer shows its frames: the native display the hosts's windows belong to
-// (NativeWindow values are its windows), or none for offscreen targets only. It must outlive
+// (NativeWindow values are its windows: X11 Windows; for OpenGL on Wayland wl_surface*, for the
+// processor the host's own names), or none for offscreen targets only. It must outlive
 // every renderer opened while it is set.
 enum class NativeDisplayKind { Offscreen, X11, Wayland };
 struct NativeDisplay {

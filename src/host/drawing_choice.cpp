@@ -1,9 +1,8 @@
-#include "host/x11/drawing_choice.h"
+#include "host/drawing_choice.h"
 
 #define EGL_NO_X11
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
-#include <X11/Xlib.h>
 #include <dirent.h>
 #include <poll.h>
 #include <signal.h>
@@ -22,16 +21,28 @@ bool IsSoftwareRasterizer(const char* driverName)
     return false;
 }
 
-namespace {
+// A GPU shows itself as a render node; without one only a software rasteriser could serve.
+bool HasRenderNode(const char* folder)
+{
+    DIR* entries = opendir(folder);
+    if (entries == nullptr) return false;
+    bool found = false;
+    while (const dirent* entry = readdir(entries)) {
+        if (std::strncmp(entry->d_name, "renderD", 7) == 0) found = true;
+    }
+    closedir(entries);
+    return found;
+}
 
-constexpr int ProbeTimeoutMs = 3000;
-
-DrawingPath AskEgl(Display* display)
+DrawingPath AskEgl(EglPlatform platform, void* nativeDisplay)
 {
     const auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
         eglGetProcAddress("eglGetPlatformDisplayEXT"));
-    if (getPlatformDisplay == nullptr) return DrawingPath::Cpu;
-    const EGLDisplay egl = getPlatformDisplay(EGL_PLATFORM_X11_KHR, display, nullptr);
+    if (getPlatformDisplay == nullptr || nativeDisplay == nullptr) return DrawingPath::Cpu;
+    const EGLDisplay egl =
+        getPlatformDisplay(platform == EglPlatform::X11 ? EGL_PLATFORM_X11_KHR
+                                                        : EGL_PLATFORM_WAYLAND_KHR,
+                           nativeDisplay, nullptr);
     EGLint major = 0;
     EGLint minor = 0;
     if (egl == EGL_NO_DISPLAY || eglInitialize(egl, &major, &minor) != EGL_TRUE) {
@@ -49,26 +60,15 @@ DrawingPath AskEgl(Display* display)
     return IsSoftwareRasterizer(driverName(egl)) ? DrawingPath::Cpu : DrawingPath::OpenGl;
 }
 
-// A GPU shows itself as a render node; without one only a software rasteriser could serve.
-bool HasRenderNode()
-{
-    DIR* folder = opendir("/dev/dri");
-    if (folder == nullptr) return false;
-    bool found = false;
-    while (const dirent* entry = readdir(folder)) {
-        if (std::strncmp(entry->d_name, "renderD", 7) == 0) found = true;
-    }
-    closedir(folder);
-    return found;
-}
+namespace {
 
-// The child has a connection of its own (the parent's must not be shared) and answers with one
-// byte; whatever it loads goes with it.
-DrawingPath AskEglInChild(Display* display)
+constexpr int ProbeTimeoutMs = 3000;
+
+// The child answers with one byte; whatever it loads goes with it.
+DrawingPath AskInChild(DrawingProbe probe, const void* context)
 {
     int fds[2];
     if (pipe(fds) != 0) return DrawingPath::Cpu;
-    const char* name = DisplayString(display);
     const pid_t child = fork();
     if (child < 0) {
         close(fds[0]);
@@ -77,8 +77,7 @@ DrawingPath AskEglInChild(Display* display)
     }
     if (child == 0) {
         close(fds[0]);
-        Display* own = XOpenDisplay(name);
-        const char answer = own != nullptr && AskEgl(own) == DrawingPath::OpenGl ? 'g' : 'c';
+        const char answer = probe(context) == DrawingPath::OpenGl ? 'g' : 'c';
         (void)!write(fds[1], &answer, 1);
         _exit(0);
     }
@@ -94,11 +93,12 @@ DrawingPath AskEglInChild(Display* display)
 
 }  // namespace
 
-DrawingPath ChooseDrawingPath(_XDisplay* display, RendererChoice choice)
+DrawingPath ChooseDrawingPath(RendererChoice choice, const char* renderNodes, DrawingProbe probe,
+                              const void* context)
 {
     if (choice != RendererChoice::Auto) {
         return choice == RendererChoice::Cpu ? DrawingPath::Cpu : DrawingPath::OpenGl;
     }
-    if (!HasRenderNode()) return DrawingPath::Cpu;
-    return AskEglInChild(display);
+    if (!HasRenderNode(renderNodes)) return DrawingPath::Cpu;
+    return AskInChild(probe, context);
 }
