@@ -474,20 +474,71 @@ void ClearLastFrame(Renderer* r)
     }
 }
 
-void DrawOverlay(Renderer* r, const OverlayFrame& overlay)
+bool Meet(const PixelRect& a, const PixelRect& b)
+{
+    return !IsEmpty(a) && !IsEmpty(b) && a.left < b.right && b.left < a.right && a.top < b.bottom &&
+           b.top < a.bottom;
+}
+
+void ClearRect(Renderer* r, const PixelRect& rect)
+{
+    Interval covers[LightSpotCount];
+    for (int32_t y = rect.top; y < rect.bottom; ++y) {
+        SplitSpan(
+            rect.left, rect.right, covers, CoversOfRow(r, 0, LightSpotCount, y, covers),
+            [&](int32_t x0, int32_t x1) { ClearSpan(r, y, x0, x1); }, [](int32_t, int32_t) {});
+    }
+}
+
+// A line lies over what stays black as long as no spot comes near it: it is drawn again, and
+// shown, only when its text changes or a spot is over it now or was in the last frame.
+bool LineTouched(const Renderer* r, const PixelRect& rect)
+{
+    for (int32_t k = 0; k < LightSpotCount; ++k) {
+        if (r->spotTexels[k] != nullptr && Meet(rect, r->squares[k])) return true;
+    }
+    for (uint32_t i = 0; i < r->drawn.count; ++i) {
+        if (Meet(rect, r->drawn.rects[i])) return true;
+    }
+    return false;
+}
+
+// Before the spots: the lines' new pixels, and the frame under every line that must be drawn
+// again cleared (where a line was and is no more, too), each such rectangle to be shown.
+void PrepareOverlay(Renderer* r, const OverlayFrame& overlay, bool (&redraw)[MaxOverlayLines],
+                    RectList& changed)
 {
     const uint32_t lines = std::min(overlay.lineCount, MaxOverlayLines);
     for (uint32_t l = 0; l < MaxOverlayLines; ++l) {
         LineLayer& layer = r->layers[l];
-        if (l >= lines || r->font == nullptr) {
+        const bool shown = l < lines && r->font != nullptr;
+        const bool was = layer.valid;
+        const PixelRect before = layer.rect;
+        bool changedText = false;
+        if (!shown) {
             layer.valid = false;
-            continue;
-        }
-        if (!layer.valid || !SameLine(layer.line, overlay.lines[l])) {
+        } else if (!layer.valid || !SameLine(layer.line, overlay.lines[l])) {
             DrawLineLayer(r, layer, overlay.lines[l]);
+            changedText = true;
         }
+        if (was && (changedText || !shown)) {
+            ClearRect(r, before);
+            AddRect(changed, before);
+        }
+        redraw[l] = shown && (changedText || LineTouched(r, layer.rect)) && !IsEmpty(layer.rect);
+        if (redraw[l]) {
+            ClearRect(r, layer.rect);
+            AddRect(changed, layer.rect);
+        }
+    }
+}
+
+void DrawOverlay(Renderer* r, const bool (&redraw)[MaxOverlayLines])
+{
+    for (uint32_t l = 0; l < MaxOverlayLines; ++l) {
+        if (!redraw[l]) continue;
+        const LineLayer& layer = r->layers[l];
         const PixelRect& rect = layer.rect;
-        if (IsEmpty(rect)) continue;
         const int32_t w = rect.right - rect.left;
         for (int32_t y = rect.top; y < rect.bottom; ++y) {
             BlendOver(layer.pixels + static_cast<size_t>(y - rect.top) * w,
@@ -499,24 +550,23 @@ void DrawOverlay(Renderer* r, const OverlayFrame& overlay)
 void PresentFrame(Renderer* r, const OverlayFrame& overlay)
 {
     if (!HasDevice(r) || r->pixels == nullptr) return;
+    RectList& changed = r->presented;
+    changed.count = 0;
+    bool redraw[MaxOverlayLines] = {};
+    PrepareOverlay(r, overlay, redraw, changed);
     ClearLastFrame(r);
     DrawSpots(r);
-    DrawOverlay(r, overlay);
+    DrawOverlay(r, redraw);
 
     RectList now;
     for (int32_t k = 0; k < LightSpotCount; ++k) {
         if (r->spotTexels[k] != nullptr) AddRect(now, r->squares[k]);
     }
-    for (const LineLayer& layer : r->layers) {
-        if (layer.valid) AddRect(now, layer.rect);
-    }
-    RectList& changed = r->presented;
-    changed = now;
+    for (uint32_t i = 0; i < now.count; ++i) AddRect(changed, now.rects[i]);
+    for (uint32_t i = 0; i < r->drawn.count; ++i) AddRect(changed, r->drawn.rects[i]);
     if (r->wholeNext) {
         changed.count = 0;
         AddRect(changed, PixelRect{0, 0, r->width, r->height});
-    } else {
-        for (uint32_t i = 0; i < r->drawn.count; ++i) AddRect(changed, r->drawn.rects[i]);
     }
     r->drawn = now;
     r->framePresented = true;

@@ -124,12 +124,15 @@ TEST_P(CpuRendererFrames, EqualTheLiteralCompositionAsTheSpotsMove)
         }
         cpu::BackEnd.unlockSpotTexels(r, k);
     }
-    // Overlapping, hanging over every edge in turn, then far apart.
+    // Overlapping, hanging over every edge in turn, then far apart (twice: the line, moved,
+    // then left alone with no spot near it).
     const std::vector<std::vector<Spot>> moves = {
         {{10, 5}, {100, 60}, {-40, -30}},
         {{width - 100, height - 90}, {12, 9}, {30, 20}},
         {{-300, 0}, {width / 2 - 128, height / 2 - 128}, {width - 3, 4}},
+        {{-300, 0}, {width / 2 - 128, height / 2 - 128}, {width - 3, 4}},
     };
+    const int32_t lineTops[] = {0, 0, 3, 3};
     std::vector<uint32_t> last(static_cast<size_t>(width) * height, 0);
     for (size_t m = 0; m < moves.size(); ++m) {
         for (int32_t k = 0; k < 3; ++k) {
@@ -138,7 +141,7 @@ TEST_P(CpuRendererFrames, EqualTheLiteralCompositionAsTheSpotsMove)
             place.row0 = moves[m][k].row0;
             cpu::BackEnd.placeSpot(r, k, place);
         }
-        const OverlayFrame overlay = OneLine(static_cast<int32_t>(m) * 3);
+        const OverlayFrame overlay = OneLine(lineTops[m]);
         cpu::BackEnd.presentFrame(r, overlay);
         const std::vector<uint32_t> frame = Presented(r, width, height);
         ExpectSameFrame(frame, Reference(width, height, moves[m], overlay), width, "frame");
