@@ -89,7 +89,7 @@ __attribute__((target("avx2"))) void BlendSpanAvx2(const uint32_t* source, uint3
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(frame + i),
                             _mm256_packus_epi16(out[0], out[1]));
     }
-    BlendSpanPortable<OverBlack>(source + i, frame + i, count - i);
+    BlendSpanSse2<OverBlack>(source + i, frame + i, count - i);
 }
 
 template <bool OverBlack>
