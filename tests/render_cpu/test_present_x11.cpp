@@ -162,32 +162,24 @@ TEST_F(X11PresenterTest, OnlyTheChangedRectanglesAreSent)
     MakeWindow(200, 150);
     MakeRenderer(200, 150, true);
     DrawFrame(0);
+    const std::vector<uint32_t> first = Frame();
     // Paint the window white behind the presenter's back: what is not sent stays white.
     GC gc = XCreateGC(display, window, 0, nullptr);
     XSetForeground(display, gc, 0xFFFFFF);
     XFillRectangle(display, window, gc, 0, 0, 200, 150);
     XFreeGC(display, gc);
     DrawFrame(3);
-    std::vector<cpu::PixelRect> sent(cpu::PresentedRects(renderer, nullptr, 0));
-    cpu::PresentedRects(renderer, sent.data(), static_cast<uint32_t>(sent.size()));
-    ASSERT_FALSE(sent.empty());
     uint32_t extra = 0;
     const std::vector<uint32_t> shown = WindowPixels(extra);
     const std::vector<uint32_t> back = Frame();
     int64_t white = 0;
-    for (int32_t y = 0; y < height; ++y) {
-        for (int32_t x = 0; x < width; ++x) {
-            const size_t i = static_cast<size_t>(y) * width + x;
-            bool inside = false;
-            for (const cpu::PixelRect& r : sent) {
-                inside = inside || (x >= r.left && x < r.right && y >= r.top && y < r.bottom);
-            }
-            if (inside) {
-                ASSERT_EQ(shown[i], back[i]) << x << "," << y;
-            } else {
-                ASSERT_EQ(shown[i], 0xFFFFFFu) << x << "," << y;
-                ++white;
-            }
+    for (size_t i = 0; i < back.size(); ++i) {
+        // What was not sent is what did not change.
+        if (shown[i] == 0xFFFFFFu && back[i] != 0xFFFFFFu) {
+            ASSERT_EQ(back[i], first[i]) << i % width << "," << i / width;
+            ++white;
+        } else {
+            ASSERT_EQ(shown[i], back[i]) << i % width << "," << i / width;
         }
     }
     EXPECT_GT(white, 200 * 150 / 4);

@@ -52,9 +52,4 @@ void SetPresenterOpener(PresenterOpener opener, void* user);
 // without (or a renderer of another back end: ask only of cpu::BackEnd's).
 bool GetPresenter(const Renderer* renderer, Presenter& presenter);
 
-// The rectangles the last frame handed on (what changed since the frame before: last frame's
-// drawings, cleared, and this frame's): up to capacity of them into rects; returns how many
-// there are. The first frame, and the first after a resize, give the whole frame.
-uint32_t PresentedRects(const Renderer* renderer, PixelRect* rects, uint32_t capacity);
-
 }  // namespace cpu

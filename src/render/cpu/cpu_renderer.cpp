@@ -63,8 +63,7 @@ struct Renderer {
     cpu::PixelRect squares[LightSpotCount] = {};  // clipped to the frame; empty when off it
     uint32_t* font = nullptr;
     cpu::LineLayer layers[MaxOverlayLines];
-    cpu::RectList drawn;      // what the last frame drew over black
-    cpu::RectList presented;  // what the last frame handed on
+    cpu::RectList drawn;  // what the last frame drew over black
     bool wholeNext = true;
     bool framePresented = false;
 };
@@ -175,7 +174,6 @@ bool MakeFrame(Renderer* r, int32_t width, int32_t height)
     r->width = width;
     r->height = height;
     r->drawn.count = 0;
-    r->presented.count = 0;
     r->wholeNext = true;
     r->framePresented = false;
     for (PixelRect& s : r->squares) s = PixelRect{};
@@ -460,26 +458,8 @@ void DrawSpots(Renderer* r)
     }
 }
 
-// Last frame's drawings go, but where a spot lands now: it is written over them.
-void ClearLastFrame(Renderer* r)
-{
-    Interval covers[LightSpotCount];
-    for (uint32_t i = 0; i < r->drawn.count; ++i) {
-        const PixelRect& d = r->drawn.rects[i];
-        for (int32_t y = d.top; y < d.bottom; ++y) {
-            SplitSpan(
-                d.left, d.right, covers, CoversOfRow(r, 0, LightSpotCount, y, covers),
-                [&](int32_t x0, int32_t x1) { ClearSpan(r, y, x0, x1); }, [](int32_t, int32_t) {});
-        }
-    }
-}
-
-bool Meet(const PixelRect& a, const PixelRect& b)
-{
-    return !IsEmpty(a) && !IsEmpty(b) && a.left < b.right && b.left < a.right && a.top < b.bottom &&
-           b.top < a.bottom;
-}
-
+// Clears the rectangle but where a spot lands now: the first spot over a pixel is written over
+// whatever it held.
 void ClearRect(Renderer* r, const PixelRect& rect)
 {
     Interval covers[LightSpotCount];
@@ -488,6 +468,18 @@ void ClearRect(Renderer* r, const PixelRect& rect)
             rect.left, rect.right, covers, CoversOfRow(r, 0, LightSpotCount, y, covers),
             [&](int32_t x0, int32_t x1) { ClearSpan(r, y, x0, x1); }, [](int32_t, int32_t) {});
     }
+}
+
+// Last frame's drawings go.
+void ClearLastFrame(Renderer* r)
+{
+    for (uint32_t i = 0; i < r->drawn.count; ++i) ClearRect(r, r->drawn.rects[i]);
+}
+
+bool Meet(const PixelRect& a, const PixelRect& b)
+{
+    return !IsEmpty(a) && !IsEmpty(b) && a.left < b.right && b.left < a.right && a.top < b.bottom &&
+           b.top < a.bottom;
 }
 
 // A line lies over what stays black as long as no spot comes near it: it is drawn again, and
@@ -550,8 +542,7 @@ void DrawOverlay(Renderer* r, const bool (&redraw)[MaxOverlayLines])
 void PresentFrame(Renderer* r, const OverlayFrame& overlay)
 {
     if (!HasDevice(r) || r->pixels == nullptr) return;
-    RectList& changed = r->presented;
-    changed.count = 0;
+    RectList changed;
     bool redraw[MaxOverlayLines] = {};
     PrepareOverlay(r, overlay, redraw, changed);
     ClearLastFrame(r);
@@ -631,14 +622,6 @@ bool GetPresenter(const Renderer* renderer, Presenter& presenter)
     if (renderer == nullptr || !renderer->hasPresenter) return false;
     presenter = renderer->presenter;
     return true;
-}
-
-uint32_t PresentedRects(const Renderer* renderer, PixelRect* rects, uint32_t capacity)
-{
-    if (renderer == nullptr) return 0;
-    const uint32_t count = renderer->presented.count;
-    for (uint32_t i = 0; i < count && i < capacity; ++i) rects[i] = renderer->presented.rects[i];
-    return count;
 }
 
 }  // namespace cpu
