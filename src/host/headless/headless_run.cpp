@@ -51,13 +51,6 @@ void WaitForTick(TickTimer& timer)
     }
 }
 
-// The saver seeds from the milliseconds since system start, kept to the generator's ranges.
-void SeedFromClock()
-{
-    const auto tick = static_cast<uint32_t>(MonotonicNanoseconds() / 1000000);
-    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
-}
-
 // The presented frame as RGB rows, top first, into pixels (4 * W * H bytes, reused).
 bool WriteFrame(const std::string& path, std::vector<uint8_t>& pixels, std::string& reason)
 {

@@ -1,7 +1,6 @@
 // The Wayland host's calls into the renderer, the surface and the saver session.
 #include "host/wayland/wayland_drawing.h"
 
-#include <time.h>
 #include <wayland-client.h>
 
 #include <cstdio>
@@ -167,10 +166,7 @@ void StartWaylandRun(const HackOptions& options)
     if (options.seedIJ && options.seedKL) {
         SeedRanmar(*options.seedIJ, *options.seedKL);
     } else {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const auto tick = static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-        SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
+        SeedFromClock();
     }
     if (options.frameTimeNs) UseFixedCounterStep(*options.frameTimeNs);
     LoadSettings();

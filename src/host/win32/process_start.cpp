@@ -33,9 +33,7 @@ void InitProcess()
 {
     Host.moduleHandle = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
 
-    // The second mask keeps bits, it is no modulus: both seeds stay inside the generator's range.
-    const DWORD tick = GetTickCount();
-    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
+    SeedFromClock();
 
     LoadSettings();
 

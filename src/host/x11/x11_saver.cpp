@@ -117,12 +117,6 @@ std::atomic<bool> Ending{false};
     EndForLostConnection();
 }
 
-void SeedFromClock()
-{
-    const auto tick = static_cast<uint32_t>(MonotonicNs() / 1000000);
-    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
-}
-
 std::string WindowName(unsigned long window)
 {
     char name[32];

@@ -45,6 +45,11 @@ int64_t QueryCounter()
     return FixedCount;
 }
 
+uint32_t ReadTickCount()
+{
+    return static_cast<uint32_t>(MonotonicNanoseconds() / 1000000);
+}
+
 void ReadLocalTime(LocalTime& out)
 {
     tm local{};
