@@ -13,6 +13,7 @@
 
 constexpr uint32_t FrameTimerId = 1000;
 constexpr uint32_t FrameTimerPeriodMs = 28;
+constexpr int64_t FrameTimerPeriodNs = int64_t{FrameTimerPeriodMs} * 1000000;
 
 // Where the pointer goes while the saver runs: just beyond the screen's top-left corner.
 constexpr int32_t ParkedCursorX = -10;

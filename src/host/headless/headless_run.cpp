@@ -13,6 +13,7 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/png_file.h"
+#include "host/saver_session.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_loop.h"
 #include "render/light_spots.h"
@@ -22,6 +23,7 @@
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
+#include "support/posix/monotonic_clock.h"
 #include "support/ranmar.h"
 #include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
@@ -29,7 +31,6 @@
 namespace {
 
 constexpr NativeWindow NoWindow = 0;
-constexpr int64_t TimerPeriodNs = 28000000;  // the saver window's timer
 
 // Ticks come at the saver's timer period, as in a window: the wait blocks. A tick that ran
 // late moves the next one back instead of bunching ticks up.
@@ -39,7 +40,7 @@ struct TickTimer {
 
 void WaitForTick(TickTimer& timer)
 {
-    timer.deadline += TimerPeriodNs;
+    timer.deadline += FrameTimerPeriodNs;
     const int64_t now = MonotonicNanoseconds();
     if (timer.deadline <= now) {
         timer.deadline = now;

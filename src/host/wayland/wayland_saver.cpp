@@ -4,7 +4,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -22,6 +21,7 @@
 #include "host/wayland/wayland_drawing.h"
 #include "host/wayland/wayland_host.h"
 #include "render/cpu/wayland/shm_buffers.h"
+#include "support/posix/monotonic_clock.h"
 #include "surface/picture/desktop_source.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
@@ -31,7 +31,6 @@ WaylandHostState WaylandHost;
 
 namespace {
 
-constexpr int64_t TickNs = int64_t{FrameTimerPeriodMs} * 1000000;
 constexpr int32_t ScreencopyTimeoutMs = 2000;
 constexpr int32_t ConfigureTimeoutMs = 5000;
 constexpr int32_t ConnectTimeoutMs = 3000;
@@ -39,13 +38,6 @@ constexpr int32_t DefaultWindowWidth = 1280;
 constexpr int32_t DefaultWindowHeight = 800;
 
 int SignalPipe[2] = {-1, -1};
-
-int64_t NowNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
-}
 
 void OnTerminationSignal(int)
 {
@@ -162,7 +154,8 @@ void OnLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial,
     const int32_t w = width > 0 && width <= 16384 ? static_cast<int32_t>(width) : 0;
     const int32_t h = height > 0 && height <= 16384 ? static_cast<int32_t>(height) : 0;
     if (w == 0 || h == 0) return;
-    if (o->configured && (w != o->width || h != o->height)) WaylandHost.resizedAtNs = NowNs();
+    if (o->configured && (w != o->width || h != o->height))
+        WaylandHost.resizedAtNs = MonotonicNanoseconds();
     o->width = w;
     o->height = h;
     o->configured = true;
@@ -207,7 +200,7 @@ void OnOutputDone(void* data, wl_output*)
         CoverOutput(*o);
     } else if (o->configured && o->scale != o->bufferScale) {
         if (IsDrawn(*o)) {
-            WaylandHost.resizedAtNs = NowNs();
+            WaylandHost.resizedAtNs = MonotonicNanoseconds();
         } else {
             CoverBlack(*o);
         }
@@ -236,7 +229,7 @@ void ForgetOutput(WaylandOutput& o)
     if (WaylandHost.drawnOutput < 0) {
         if (WaylandHost.timerRunning) WaylandHost.closeQueued = true;
     } else {
-        WaylandHost.resizedAtNs = NowNs();
+        WaylandHost.resizedAtNs = MonotonicNanoseconds();
     }
 }
 
@@ -263,7 +256,7 @@ void OnToplevelConfigure(void*, xdg_toplevel*, int32_t width, int32_t height, wl
     if (width != WaylandHost.windowWidth || height != WaylandHost.windowHeight) {
         WaylandHost.windowWidth = width;
         WaylandHost.windowHeight = height;
-        WaylandHost.resizedAtNs = NowNs();
+        WaylandHost.resizedAtNs = MonotonicNanoseconds();
     }
 }
 
@@ -481,14 +474,14 @@ void Disconnect()
 template <typename Done>
 bool WaitFor(Done done, int32_t timeoutMs)
 {
-    const int64_t deadline = NowNs() + int64_t{timeoutMs} * 1000000;
+    const int64_t deadline = MonotonicNanoseconds() + int64_t{timeoutMs} * 1000000;
     while (!done()) {
         if (wl_display_dispatch_pending(WaylandHost.display) < 0 ||
             wl_display_flush(WaylandHost.display) < 0) {
             return false;
         }
         if (done()) break;
-        const int64_t left = deadline - NowNs();
+        const int64_t left = deadline - MonotonicNanoseconds();
         if (left <= 0) break;
         if (wl_display_prepare_read(WaylandHost.display) != 0) continue;
         pollfd waits[2] = {{wl_display_get_fd(WaylandHost.display), POLLIN, 0},
@@ -569,7 +562,7 @@ void RunEventLoop()
             flushWait = POLLOUT;
         }
         if (wl_display_prepare_read(h.display) != 0) continue;
-        const int64_t now = NowNs();
+        const int64_t now = MonotonicNanoseconds();
         int timeout = -1;
         if (h.timerRunning) {
             const int64_t left = h.nextTickNs > now ? h.nextTickNs - now : 0;
@@ -589,11 +582,11 @@ void RunEventLoop()
             h.closeQueued = true;
             continue;
         }
-        const int64_t after = NowNs();
+        const int64_t after = MonotonicNanoseconds();
         if (h.timerRunning && after >= h.nextTickNs) {
             // A late tick moves the next one back rather than bunching ticks up.
-            h.nextTickNs += TickNs;
-            if (h.nextTickNs <= after) h.nextTickNs = after + TickNs;
+            h.nextTickNs += FrameTimerPeriodNs;
+            if (h.nextTickNs <= after) h.nextTickNs = after + FrameTimerPeriodNs;
             WaylandTick(after);
         }
     }

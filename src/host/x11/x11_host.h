@@ -46,9 +46,6 @@ extern X11HostState X11Host;
 // The window services of the X11 modes (messages for the user go to the standard error).
 extern const WindowServiceTable X11WindowServices;
 
-// The monotonic clock in nanoseconds.
-int64_t MonotonicNs();
-
 // Runs the saver as the plan says (FullScreen, OwnWindow or GivenWindow) and returns the exit
 // status: 0 when it ended by its rules, a signal or the window going away; 1 without a device
 // to draw with; 2 without a display or window to draw in, or for a picture that cannot be used.

@@ -35,6 +35,7 @@
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
+#include "support/posix/monotonic_clock.h"
 #include "support/ranmar.h"
 #include "surface/falloff_table.h"
 #include "surface/height_field.h"
@@ -46,7 +47,6 @@ X11HostState X11Host;
 
 namespace {
 
-constexpr int64_t TickNs = int64_t{FrameTimerPeriodMs} * 1000000;
 // A window being dragged to a new size reports many sizes; the device follows once it rests.
 constexpr int64_t ResizeSettleNs = 100000000;
 
@@ -347,7 +347,7 @@ void HandleEvent(const XEvent& event, RunMode mode)
         if (saverEvent.width != X11Host.width || saverEvent.height != X11Host.height) {
             X11Host.width = saverEvent.width;
             X11Host.height = saverEvent.height;
-            X11Host.resizedAtNs = MonotonicNs();
+            X11Host.resizedAtNs = MonotonicNanoseconds();
         }
         break;
     case SaverEventKind::Mapped: X11Host.mapped = true; break;
@@ -392,7 +392,7 @@ void RunEventLoop(Display* display, RunMode mode)
             continue;
         }
 
-        const int64_t now = MonotonicNs();
+        const int64_t now = MonotonicNanoseconds();
         timespec timeout{};
         const timespec* wait = nullptr;
         if (X11Host.timerRunning) {
@@ -410,11 +410,11 @@ void RunEventLoop(Display* display, RunMode mode)
             X11Host.closeQueued = true;
             continue;
         }
-        const int64_t after = MonotonicNs();
+        const int64_t after = MonotonicNanoseconds();
         if (X11Host.timerRunning && after >= X11Host.nextTickNs) {
             // A late tick moves the next one back rather than bunching ticks up.
-            X11Host.nextTickNs += TickNs;
-            if (X11Host.nextTickNs <= after) X11Host.nextTickNs = after + TickNs;
+            X11Host.nextTickNs += FrameTimerPeriodNs;
+            if (X11Host.nextTickNs <= after) X11Host.nextTickNs = after + FrameTimerPeriodNs;
             OnTick(after);
         }
     }
