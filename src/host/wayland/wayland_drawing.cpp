@@ -18,13 +18,10 @@
 #include "render/switch/render_switch.h"
 #include "settings/settings.h"
 #include "support/clock.h"
-#include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
 #include "support/ranmar.h"
-#include "surface/falloff_table.h"
 #include "surface/height_field.h"
-#include "surface/normal_field.h"
 #include "surface/picture/desktop_source.h"
 
 namespace {
@@ -288,11 +285,7 @@ void LeaveWaylandSurface(wl_surface* surface)
 void CloseWaylandSaver()
 {
     WaylandHost.closeQueued = false;
-    if (Host.windowClosed == 0) {
-        Settings = StoredSettings;
-        OnSaverClose();
-    }
-    if (Host.windowDestroyed == 0) OnSaverDestroy();
+    CloseSaverWith(StoredSettings);
 }
 
 void DestroyWaylandSaver()
@@ -308,16 +301,7 @@ bool WaylandSaverClosed()
 
 void ReleaseUnclosedWaylandRun()
 {
-    if (Host.windowClosed == 0) {
-        ReleaseSceneResources();
-        CloseRenderer(SaverRenderer);
-        FreeAllocation(HeightField);
-        HeightField = nullptr;
-        FreeAllocation(NormalField);
-        NormalField = nullptr;
-        FreeAllocation(FalloffTable);
-        FalloffTable = nullptr;
-    }
+    ReleaseUnclosedRun();
     DropGlFrameCallback();
     DrawsWithGl = false;
     GlSurface = nullptr;

@@ -1,9 +1,7 @@
 // The Wayland saver's start, event loop and end. Frames come from a blocking wait on the
 // compositor's connection with a timeout to the next 28 ms tick; signals reach the loop
 // through a pipe.
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -22,6 +20,7 @@
 #include "host/wayland/wayland_host.h"
 #include "render/cpu/wayland/shm_buffers.h"
 #include "support/posix/monotonic_clock.h"
+#include "support/posix/termination_signals.h"
 #include "surface/picture/desktop_source.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
@@ -36,48 +35,6 @@ constexpr int32_t ConfigureTimeoutMs = 5000;
 constexpr int32_t ConnectTimeoutMs = 3000;
 constexpr int32_t DefaultWindowWidth = 1280;
 constexpr int32_t DefaultWindowHeight = 800;
-
-int SignalPipe[2] = {-1, -1};
-
-void OnTerminationSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(SignalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-bool InstallSignals()
-{
-    if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    // A write to a compositor that went away must come back as an error.
-    signal(SIGPIPE, SIG_IGN);
-    return true;
-}
-
-bool SignalArrived()
-{
-    char bytes[16];
-    bool arrived = false;
-    while (read(SignalPipe[0], bytes, sizeof bytes) > 0) arrived = true;
-    return arrived;
-}
-
-void CloseSignalPipe()
-{
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
-    for (int& fd : SignalPipe) {
-        if (fd >= 0) close(fd);
-        fd = -1;
-    }
-}
 
 WaylandOutput* OutputOf(wl_surface* surface)
 {
@@ -485,7 +442,7 @@ bool WaitFor(Done done, int32_t timeoutMs)
         if (left <= 0) break;
         if (wl_display_prepare_read(WaylandHost.display) != 0) continue;
         pollfd waits[2] = {{wl_display_get_fd(WaylandHost.display), POLLIN, 0},
-                           {SignalPipe[0], POLLIN, 0}};
+                           {TerminationSignalFd(), POLLIN, 0}};
         poll(waits, 2, static_cast<int>(left / 1000000) + 1);
         if ((waits[0].revents & POLLIN) != 0) {
             if (wl_display_read_events(WaylandHost.display) < 0) return false;
@@ -520,7 +477,8 @@ int TakeDesktopPicture(const HackOptions& options)
         } else {
             DesktopSnapshot snapshot;
             if (CopyOutputPicture(WaylandHost.display, WaylandHost.shm, WaylandHost.screencopy,
-                                  o.output, ScreencopyTimeoutMs, SignalPipe[0], snapshot, reason) &&
+                                  o.output, ScreencopyTimeoutMs, TerminationSignalFd(), snapshot,
+                                  reason) &&
                 UseDesktopSnapshot(snapshot, reason)) {
                 return -1;
             }
@@ -569,7 +527,7 @@ void RunEventLoop()
             timeout = static_cast<int>((left + 999999) / 1000000);
         }
         pollfd waits[2] = {{connection, static_cast<short>(POLLIN | flushWait), 0},
-                           {SignalPipe[0], POLLIN, 0}};
+                           {TerminationSignalFd(), POLLIN, 0}};
         poll(waits, 2, timeout);
         if ((waits[0].revents & POLLIN) != 0) {
             if (wl_display_read_events(h.display) < 0) h.connectionLost = true;
@@ -656,7 +614,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
         status = ExitBadInput;
         return true;
     }
-    if (!InstallSignals()) {
+    if (!InstallTerminationSignals()) {
         Disconnect();
         PrintErrorLine("cannot make a pipe for the signals");
         status = ExitFailed;
@@ -671,7 +629,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     }
     if (fullScreen && WaylandHost.drawnOutput < 0) {
         Disconnect();
-        CloseSignalPipe();
+        RemoveTerminationSignals();
         PrintErrorLine("the Wayland compositor has no output to cover");
         status = ExitBadInput;
         return true;
@@ -680,7 +638,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     status = TakeDesktopPicture(options);
     if (status >= 0) {
         Disconnect();
-        CloseSignalPipe();
+        RemoveTerminationSignals();
         return true;
     }
     status = ExitDone;
@@ -726,6 +684,6 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     }
     ReleaseUnclosedWaylandRun();
     Disconnect();
-    CloseSignalPipe();
+    RemoveTerminationSignals();
     return true;
 }

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -32,14 +31,12 @@
 #include "render/switch/render_switch.h"
 #include "settings/settings.h"
 #include "support/clock.h"
-#include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
 #include "support/posix/monotonic_clock.h"
+#include "support/posix/termination_signals.h"
 #include "support/ranmar.h"
-#include "surface/falloff_table.h"
 #include "surface/height_field.h"
-#include "surface/normal_field.h"
 #include "surface/picture/desktop_source.h"
 #include "surface/x11/capture_x11.h"
 
@@ -50,45 +47,19 @@ namespace {
 // A window being dragged to a new size reports many sizes; the device follows once it rests.
 constexpr int64_t ResizeSettleNs = 100000000;
 
-int SignalPipe[2] = {-1, -1};
 SaverSettings StoredSettings;             // as loaded: the options' overrides are not written back
 std::atomic<bool> SettingsLoaded{false};  // read by the connection watch too
 CloseAtoms WindowCloseAtoms;
 
-void OnTerminationSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(SignalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-// SIGTERM and SIGINT end the saver through the loop. A write to a lost connection must come
-// back as an error rather than kill the process, and a helper's end must be seen by waitpid
-// even if the parent left SIGCHLD ignored.
+// A helper's end must be seen by waitpid even if the parent left SIGCHLD ignored.
 bool InstallSignals(std::string& reason)
 {
-    if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!InstallTerminationSignals()) {
         reason = "cannot make a pipe for the signals";
         return false;
     }
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
     signal(SIGCHLD, SIG_DFL);
     return true;
-}
-
-bool SignalArrived()
-{
-    char bytes[16];
-    bool arrived = false;
-    while (read(SignalPipe[0], bytes, sizeof bytes) > 0) arrived = true;
-    return arrived;
 }
 
 // X errors come back for requests on a window that another client may destroy at any moment;
@@ -241,7 +212,7 @@ int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPl
             // The screen is blanked already: XScreenSaver's helper knows what was on it, or
             // what the user chose to show instead.
             grabbed = GrabWithPictureHelper(display, X11Host.window, PictureHelperTimeoutMs,
-                                            SignalPipe[0], snapshot, reason);
+                                            TerminationSignalFd(), snapshot, reason);
         } else {
             grabbed = GrabWindowPixels(display, X11Host.root, snapshot, reason);
         }
@@ -308,16 +279,10 @@ void OnTick(int64_t now)
     OnSaverTimer();
 }
 
-// The close of the saver: the settings as they were loaded go back to the store first (inside
-// OnSaverClose), then the window's end-of-window handling, then the window itself if it is ours.
 void CloseSaver()
 {
     X11Host.closeQueued = false;
-    if (Host.windowClosed == 0) {
-        Settings = StoredSettings;
-        OnSaverClose();
-    }
-    if (Host.windowDestroyed == 0) OnSaverDestroy();
+    CloseSaverWith(StoredSettings);
 }
 
 void HandleEvent(const XEvent& event, RunMode mode)
@@ -401,7 +366,7 @@ void RunEventLoop(Display* display, RunMode mode)
             timeout.tv_nsec = static_cast<long>(left % 1000000000);
             wait = &timeout;
         }
-        pollfd waits[2] = {{connection, POLLIN, 0}, {SignalPipe[0], POLLIN, 0}};
+        pollfd waits[2] = {{connection, POLLIN, 0}, {TerminationSignalFd(), POLLIN, 0}};
         ppoll(waits, 2, wait, nullptr);
         // The OpenGL driver may be the first to meet a server that went away, and then Xlib
         // never hears of it: the socket's hang-up says it for both.
@@ -418,21 +383,6 @@ void RunEventLoop(Display* display, RunMode mode)
             OnTick(after);
         }
     }
-}
-
-// What a run that never got as far as the close leaves: the buffers of the start and the
-// drawing system, which a close would have released.
-void ReleaseUnclosed()
-{
-    if (Host.windowClosed != 0) return;
-    ReleaseSceneResources();
-    CloseRenderer(SaverRenderer);
-    FreeAllocation(HeightField);
-    HeightField = nullptr;
-    FreeAllocation(NormalField);
-    NormalField = nullptr;
-    FreeAllocation(FalloffTable);
-    FalloffTable = nullptr;
 }
 
 // The probe's child cannot share the parent's connection.
@@ -559,7 +509,7 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
         if (Host.windowClosed == 0) status = ExitFailed;
     }
 
-    ReleaseUnclosed();
+    ReleaseUnclosedRun();
     SetRendererNativeDisplay(NativeDisplay{});
     SettingsLoaded = false;
     CloseDisplay(display);
