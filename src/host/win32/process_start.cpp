@@ -1,6 +1,7 @@
 #include "host/win32/process_start.h"
 
 #include "host/host_state.h"
+#include "host/win32/command_line.h"
 #include "host/win32/password_hooks.h"
 #include "host/win32/saver_window.h"
 #include "settings/settings.h"

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "host/drawing_choice.h"
+#include "host/linux/hack_options.h"
+#include "host/linux/run_mode.h"
 #include "host/window_service_table.h"
-#include "host/x11/hack_options.h"
-#include "host/x11/run_mode.h"
 
 struct _XDisplay;
 

@@ -1,4 +1,4 @@
-#include "host/x11/hack_options.h"
+#include "host/linux/hack_options.h"
 
 #include <charconv>
 #include <cmath>

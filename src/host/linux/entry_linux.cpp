@@ -9,10 +9,10 @@
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
 #include "host/linux/add_to_xscreensaver.h"
+#include "host/linux/hack_options.h"
+#include "host/linux/run_mode.h"
 #include "host/saver_session.h"
 #include "host/wayland/wayland_host.h"
-#include "host/x11/hack_options.h"
-#include "host/x11/run_mode.h"
 #include "host/x11/x11_host.h"
 
 namespace {
