@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "support/ascii.h"
@@ -142,6 +143,327 @@ size_t PlaceholderLength(const std::string& pattern, size_t at, int& width)
 // What the parse does with one option after reading its value.
 enum class Step { Use, Skip, Stop };
 
+// A mistake: the end of the parse, or with clampValues a note and on to the next argument.
+struct Parse {
+    HackOptions& options;
+    std::string& error;
+    bool clampValues;
+
+    void Note(const std::string& text) const
+    {
+        options.notes += (options.notes.empty() ? "" : "; ") + text;
+    }
+
+    Step Mistake(const std::string& text, const std::string& ignored) const
+    {
+        if (!clampValues) {
+            error = text;
+            return Step::Stop;
+        }
+        Note("ignored " + ignored);
+        return Step::Skip;
+    }
+};
+
+// Judges the value of one option against its range; `taken` is the value used instead of one
+// out of range, so it must be worked out after the read.
+struct Judge {
+    const Parse& parse;
+    std::string_view arg;
+    std::string_view value;
+    const char* expected;
+
+    Step operator()(ValueRead read, const std::string& taken) const
+    {
+        if (read == ValueRead::Ok) return Step::Use;
+        const std::string a(arg);
+        const std::string v(value);
+        if (read == ValueRead::OutOfRange && parse.clampValues) {
+            parse.Note(a + " " + taken + " instead of '" + v + "' (" + expected + ")");
+            return Step::Use;
+        }
+        return parse.Mistake("bad value '" + v + "' for " + a + ": " + expected,
+                             a + " '" + v + "'");
+    }
+};
+
+ValueRead NotEmpty(std::string_view value)
+{
+    return value.empty() ? ValueRead::Bad : ValueRead::Ok;
+}
+
+// Each takes the value of its option into options when the judge lets it.
+Step TakeRender(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    const Step step = judge(NotEmpty(value), "");
+    if (step == Step::Use) options.renderPath = value;
+    return step;
+}
+
+Step TakeFrames(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    uint32_t a = 0;
+    const ValueRead read = ParseNumber(value, 1, MaxFrames, a);
+    const Step step = judge(read, std::to_string(a));
+    if (step == Step::Use) {
+        options.frames = a;
+        options.framesGiven = true;
+    }
+    return step;
+}
+
+Step TakeImage(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    const Step step = judge(NotEmpty(value), "");
+    if (step == Step::Use) options.imagePath = value;
+    return step;
+}
+
+Step TakeSize(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    uint32_t a = 0;
+    uint32_t b = 0;
+    const auto side = static_cast<uint32_t>(MaxDesktopSide);
+    const ValueRead read = ParsePair(value, 'x', 1, side, 1, side, a, b);
+    const Step step = judge(read, std::to_string(a) + "x" + std::to_string(b));
+    if (step == Step::Use) {
+        options.demoWidth = static_cast<int32_t>(a);
+        options.demoHeight = static_cast<int32_t>(b);
+        options.sizeGiven = true;
+    }
+    return step;
+}
+
+Step TakeSeed(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    uint32_t a = 0;
+    uint32_t b = 0;
+    // The generator's own ranges; larger seeds would be cut to these anyway.
+    const ValueRead read = ParsePair(value, ',', 0, 31328, 0, 30081, a, b);
+    const Step step = judge(read, std::to_string(a) + "," + std::to_string(b));
+    if (step == Step::Use) {
+        options.seedIJ = a;
+        options.seedKL = b;
+    }
+    return step;
+}
+
+Step TakeFrameTime(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    int64_t ns = 0;
+    const ValueRead read = ParseSeconds(value, ns);
+    const Step step = judge(read, std::to_string(ns / 1000000000));
+    if (step == Step::Use) options.frameTimeNs = ns;
+    return step;
+}
+
+Step TakeDumpSpots(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    const Step step = judge(NotEmpty(value), "");
+    if (step == Step::Use) options.dumpSpotsDir = value;
+    return step;
+}
+
+Step TakeLights(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    uint32_t a = 0;
+    const ValueRead read = ParseNumber(value, 1, 5, a);
+    const Step step = judge(read, std::to_string(a));
+    if (step == Step::Use) options.numLights = a - 1;
+    return step;
+}
+
+Step TakeColor(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    uint32_t a = 0;
+    const Step step = judge(ParseColor(value, a), "");
+    if (step == Step::Use) options.colorLight = a;
+    return step;
+}
+
+Step TakeSpeed(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    uint32_t a = 0;
+    const ValueRead read = ParseNumber(value, 0, 100, a);
+    const Step step = judge(read, std::to_string(a));
+    if (step == Step::Use) options.lightSpeed = a;
+    return step;
+}
+
+Step TakeWindowId(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    uint32_t a = 0;
+    const Step step = judge(ParseWindowId(value, a) ? ValueRead::Ok : ValueRead::Bad, "");
+    if (step == Step::Use) options.windowId = a;
+    return step;
+}
+
+Step TakeRenderer(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    const bool named = value == "auto" || value == "gl" || value == "cpu";
+    const Step step = judge(named ? ValueRead::Ok : ValueRead::Bad, "");
+    if (step == Step::Use) {
+        options.renderer = value == "gl"    ? RendererChoice::OpenGl
+                           : value == "cpu" ? RendererChoice::Cpu
+                                            : RendererChoice::Auto;
+    }
+    return step;
+}
+
+Step TakeGeometry(std::string_view value, HackOptions& options, const Judge& judge)
+{
+    WindowGeometry geometry;
+    const ValueRead read = ParseGeometry(value, geometry);
+    const Step step =
+        judge(read, std::to_string(geometry.width) + "x" + std::to_string(geometry.height));
+    if (step == Step::Use) options.geometry = geometry;
+    return step;
+}
+
+// One row of the options: how the parse takes it and how -help shows it, in -help's order.
+// Rows without a name are -help's own text.
+struct OptionRow {
+    const char* shown;            // -help's left column; null for text across the page
+    const char* help;             // the right column, its lines joined by '\n'; or the text itself
+    const char* name = nullptr;   // what follows the dashes
+    const char* other = nullptr;  // a second name: the switch's "no-" form, or a short one
+    void (*set)(HackOptions& options, bool byOther) = nullptr;  // a switch
+    const char* expected = nullptr;                             // a value: what it should be
+    Step (*take)(std::string_view value, HackOptions& options, const Judge& judge) = nullptr;
+};
+
+constexpr OptionRow Options[] = {
+    {nullptr,
+     "Usage: tavrel [options]\n"
+     "The saver on X11, or rendered without a window into PNG files. Options may be\n"
+     "written with one dash or two (-window, --window); each value is the next argument.\n"
+     "\n"
+     "Where it draws:\n"},
+    {"(none)",
+     "with a display: the full-screen saver, ended by a key, a\n"
+     "click, moving the pointer or another program taking the\n"
+     "keyboard; without one: see -render below"},
+    {"-window",
+     "in a window of its own, the screen's size unless -geometry\n"
+     "says otherwise; a key or the close button ends it",
+     "window", nullptr, [](HackOptions& o, bool) { o.window = true; }},
+    {"-geometry WxH[+X+Y]", "that window's size and place", "geometry", nullptr, nullptr,
+     "expected WIDTHxHEIGHT, each 1 to 8192, and optionally +X+Y", TakeGeometry},
+    {"-window-id ID",
+     "in an existing window (decimal or 0x hexadecimal), as\n"
+     "XScreenSaver's previews run it",
+     "window-id", nullptr, nullptr, "expected a window id, decimal or 0x hexadecimal",
+     TakeWindowId},
+    {"-root",
+     "in the window named by $XSCREENSAVER_WINDOW, else on the\n"
+     "root window; so does $XSCREENSAVER_WINDOW alone\n"
+     "In these three modes input does not end it: it runs until\n"
+     "SIGTERM or SIGINT, or until the window is destroyed.",
+     "root", nullptr, [](HackOptions& o, bool) { o.root = true; }},
+    {"-render FILE.png",
+     "no window: write the last frame to FILE.png; with %d (or\n"
+     "%04d) in the name, every frame, numbered from 0",
+     "render", nullptr, nullptr, "expected a file name", TakeRender},
+    {nullptr,
+     "\n"
+     "The desktop it lights is the screen, grabbed before its window shows; under\n"
+     "XScreenSaver, the picture that xscreensaver-getimage gives; without either, a\n"
+     "built-in demo desktop.\n"},
+    {"-image FILE", "the desktop picture instead (PNG, JPEG, BMP or GIF)", "image", nullptr,
+     nullptr, "expected a file name", TakeImage},
+    {"-seed IJ,KL",
+     "seeds of the random generator (0..31328, 0..30081) instead\n"
+     "of the clock",
+     "seed", nullptr, nullptr, "expected IJ,KL with IJ 0 to 31328 and KL 0 to 30081", TakeSeed},
+    {"-frame-time S",
+     "every tick lasts S seconds (0 to 60) instead of the measured\n"
+     "time, for pictures that come out the same every run; the\n"
+     "overlay clock then starts at 2000-01-01 12:00 UTC",
+     "frame-time", nullptr, nullptr, "expected seconds from 0 to 60", TakeFrameTime},
+    {"-renderer NAME",
+     "who draws: gl (OpenGL), cpu (the processor) or auto (the\n"
+     "default: the processor where OpenGL is a software\n"
+     "rasteriser or missing, else OpenGL; OpenGL without a window)",
+     "renderer", nullptr, nullptr, "expected gl, cpu or auto", TakeRenderer},
+    {nullptr,
+     "\n"
+     "For this run only (the stored settings stay as they are):\n"},
+    {"-lights N", "1 to 5 light spots", "lights", nullptr, nullptr, "expected 1 to 5", TakeLights},
+    {"-color NAME", "white, red, green, blue, yellow, purple, cyan or random", "color", nullptr,
+     nullptr, "expected white, red, green, blue, yellow, purple, cyan or random", TakeColor},
+    {"-speed N", "light speed, 0 to 100", "speed", nullptr, nullptr, "expected 0 to 100",
+     TakeSpeed},
+    {"-time, -no-time", "show or hide the clock and the date", "time", "no-time",
+     [](HackOptions& o, bool no) { o.showTime = no ? 0u : 1u; }},
+    {"-fps, -no-fps", "show or hide the frame rate", "fps", "no-fps",
+     [](HackOptions& o, bool no) { o.showFps = no ? 0u : 1u; }},
+    {nullptr,
+     "\n"
+     "Runs without a window only:\n"},
+    {"-frames N", "render N ticks, 1 to 100000 (default 1)", "frames", nullptr, nullptr,
+     "expected 1 to 100000", TakeFrames},
+    {"-size WxH",
+     "size of the demo desktop used without -image (default\n"
+     "1280x800); the picture's size is the screen size",
+     "size", nullptr, nullptr, "expected WIDTHxHEIGHT, each 1 to 8192", TakeSize},
+    {"-dump-spots DIR",
+     "after the last tick, write each light spot's texture as\n"
+     "DIR/spot0.png ... (RGBA, 256 x 256)",
+     "dump-spots", nullptr, nullptr, "expected a folder", TakeDumpSpots},
+    {nullptr, "\n"},
+    {"-add-to-xscreensaver",
+     "put Tavrel's line into the programs: list of\n"
+     "~/.xscreensaver (made when missing), and draw nothing",
+     "add-to-xscreensaver", nullptr, [](HackOptions& o, bool) { o.addToXScreenSaver = true; }},
+    {"-help", "this text", "help", "h", [](HackOptions& o, bool) { o.help = true; }},
+    {nullptr,
+     "\n"
+     "Without a display and without -render it renders 72 frames (2 seconds of the\n"
+     "saver) into $XDG_CACHE_HOME/tavrel/frames (~/.cache/tavrel/frames) and says so.\n"
+     "\n"
+     "Exit status: 0 done (a saver ended by its rules, a signal or its window going\n"
+     "away), 1 rendering or writing failed, 2 bad options, a picture that cannot be\n"
+     "used, no display or window to draw in, or the display was lost. Run by\n"
+     "XScreenSaver ($XSCREENSAVER_WINDOW set), a value out of range is taken as the\n"
+     "nearest one in range and other mistakes are left out, with one line about it.\n"},
+};
+
+// The row of an option's name, and whether it was its second name; null for none.
+const OptionRow* FindOption(std::string_view name, bool& byOther)
+{
+    for (const OptionRow& row : Options) {
+        if (row.name == nullptr) continue;
+        byOther = row.other != nullptr && name == row.other;
+        if (name == row.name || byOther) return &row;
+    }
+    return nullptr;
+}
+
+std::string MakeUsage()
+{
+    // -help's left column: two blanks, the option, padded to here.
+    constexpr size_t HelpColumn = 21;
+    std::string text;
+    for (const OptionRow& row : Options) {
+        if (row.shown == nullptr) {
+            text += row.help;
+            continue;
+        }
+        std::string line = std::string("  ") + row.shown;
+        line += line.size() + 2 <= HelpColumn ? std::string(HelpColumn - line.size(), ' ') : "  ";
+        for (std::string_view rest = row.help;;) {
+            const size_t end = rest.find('\n');
+            text += line;
+            text += rest.substr(0, end);
+            text += '\n';
+            if (end == std::string_view::npos) break;
+            rest.remove_prefix(end + 1);
+            line.assign(HelpColumn, ' ');
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 bool ParseWindowId(std::string_view text, uint32_t& id)
@@ -161,161 +483,39 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
                       bool clampValues)
 {
     options = HackOptions{};
-    const auto note = [&](const std::string& text) {
-        options.notes += (options.notes.empty() ? "" : "; ") + text;
-    };
-    // A mistake: the end of the parse, or with clampValues a note and on to the next argument.
-    const auto mistake = [&](const std::string& text, const std::string& ignored) {
-        if (!clampValues) {
-            error = text;
-            return Step::Stop;
-        }
-        note("ignored " + ignored);
-        return Step::Skip;
-    };
+    const Parse parse{options, error, clampValues};
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
+        const std::string text = "'" + std::string(arg) + "'";
         std::string_view name;
         if (arg.size() > 2 && arg.substr(0, 2) == "--") {
             name = arg.substr(2);
         } else if (arg.size() > 1 && arg[0] == '-' && arg[1] != '-') {
             name = arg.substr(1);
         } else {
-            const std::string text = "'" + std::string(arg) + "'";
-            if (mistake("unexpected argument " + text, text) == Step::Stop) return false;
+            if (parse.Mistake("unexpected argument " + text, text) == Step::Stop) return false;
             continue;
         }
-
-        // Switches without a value.
-        if (name == "help" || name == "h") {
-            options.help = true;
+        bool byOther = false;
+        const OptionRow* row = FindOption(name, byOther);
+        if (row == nullptr) {
+            if (parse.Mistake("unknown option " + text, text) == Step::Stop) return false;
             continue;
         }
-        if (name == "add-to-xscreensaver") {
-            options.addToXScreenSaver = true;
-            continue;
-        }
-        if (name == "time" || name == "no-time") {
-            options.showTime = name == "time" ? 1u : 0u;
-            continue;
-        }
-        if (name == "fps" || name == "no-fps") {
-            options.showFps = name == "fps" ? 1u : 0u;
-            continue;
-        }
-        if (name == "root" || name == "window") {
-            (name == "root" ? options.root : options.window) = true;
-            continue;
-        }
-
-        const bool known = name == "render" || name == "frames" || name == "image" ||
-                           name == "size" || name == "seed" || name == "frame-time" ||
-                           name == "dump-spots" || name == "lights" || name == "color" ||
-                           name == "speed" || name == "window-id" || name == "geometry" ||
-                           name == "renderer";
-        if (!known) {
-            const std::string text = "'" + std::string(arg) + "'";
-            if (mistake("unknown option " + text, text) == Step::Stop) return false;
+        if (row->set != nullptr) {
+            row->set(options, byOther);
             continue;
         }
         if (i + 1 >= argc) {
-            const std::string text = "'" + std::string(arg) + "'";
-            if (mistake("option " + text + " needs a value", text) == Step::Stop) return false;
+            if (parse.Mistake("option " + text + " needs a value", text) == Step::Stop) {
+                return false;
+            }
             continue;
         }
         const std::string_view value = argv[++i];
-        const std::string given = std::string(arg) + " '" + std::string(value) + "'";
-        // Judges a value read against its range; `taken` is the value used instead of one
-        // out of range, so it must be worked out after the read.
-        const auto judge = [&](ValueRead read, const char* expected, const std::string& taken) {
-            if (read == ValueRead::Ok) return Step::Use;
-            const std::string text =
-                "bad value '" + std::string(value) + "' for " + std::string(arg) + ": " + expected;
-            if (read == ValueRead::OutOfRange && clampValues) {
-                note(std::string(arg) + " " + taken + " instead of '" + std::string(value) + "' (" +
-                     expected + ")");
-                return Step::Use;
-            }
-            return mistake(text, given);
-        };
-
-        uint32_t a = 0;
-        uint32_t b = 0;
-        Step step = Step::Use;
-        if (name == "render") {
-            step =
-                judge(value.empty() ? ValueRead::Bad : ValueRead::Ok, "expected a file name", "");
-            if (step == Step::Use) options.renderPath = value;
-        } else if (name == "frames") {
-            const ValueRead read = ParseNumber(value, 1, MaxFrames, a);
-            step = judge(read, "expected 1 to 100000", std::to_string(a));
-            if (step == Step::Use) {
-                options.frames = a;
-                options.framesGiven = true;
-            }
-        } else if (name == "image") {
-            step =
-                judge(value.empty() ? ValueRead::Bad : ValueRead::Ok, "expected a file name", "");
-            if (step == Step::Use) options.imagePath = value;
-        } else if (name == "size") {
-            const auto side = static_cast<uint32_t>(MaxDesktopSide);
-            const ValueRead read = ParsePair(value, 'x', 1, side, 1, side, a, b);
-            step = judge(read, "expected WIDTHxHEIGHT, each 1 to 8192",
-                         std::to_string(a) + "x" + std::to_string(b));
-            if (step == Step::Use) {
-                options.demoWidth = static_cast<int32_t>(a);
-                options.demoHeight = static_cast<int32_t>(b);
-                options.sizeGiven = true;
-            }
-        } else if (name == "seed") {
-            // The generator's own ranges; larger seeds would be cut to these anyway.
-            const ValueRead read = ParsePair(value, ',', 0, 31328, 0, 30081, a, b);
-            step = judge(read, "expected IJ,KL with IJ 0 to 31328 and KL 0 to 30081",
-                         std::to_string(a) + "," + std::to_string(b));
-            if (step == Step::Use) {
-                options.seedIJ = a;
-                options.seedKL = b;
-            }
-        } else if (name == "frame-time") {
-            int64_t ns = 0;
-            const ValueRead read = ParseSeconds(value, ns);
-            step = judge(read, "expected seconds from 0 to 60", std::to_string(ns / 1000000000));
-            if (step == Step::Use) options.frameTimeNs = ns;
-        } else if (name == "dump-spots") {
-            step = judge(value.empty() ? ValueRead::Bad : ValueRead::Ok, "expected a folder", "");
-            if (step == Step::Use) options.dumpSpotsDir = value;
-        } else if (name == "lights") {
-            const ValueRead read = ParseNumber(value, 1, 5, a);
-            step = judge(read, "expected 1 to 5", std::to_string(a));
-            if (step == Step::Use) options.numLights = a - 1;
-        } else if (name == "color") {
-            step = judge(ParseColor(value, a),
-                         "expected white, red, green, blue, yellow, purple, cyan or random", "");
-            if (step == Step::Use) options.colorLight = a;
-        } else if (name == "speed") {
-            const ValueRead read = ParseNumber(value, 0, 100, a);
-            step = judge(read, "expected 0 to 100", std::to_string(a));
-            if (step == Step::Use) options.lightSpeed = a;
-        } else if (name == "window-id") {
-            step = judge(ParseWindowId(value, a) ? ValueRead::Ok : ValueRead::Bad,
-                         "expected a window id, decimal or 0x hexadecimal", "");
-            if (step == Step::Use) options.windowId = a;
-        } else if (name == "renderer") {
-            const bool named = value == "auto" || value == "gl" || value == "cpu";
-            step = judge(named ? ValueRead::Ok : ValueRead::Bad, "expected gl, cpu or auto", "");
-            if (step == Step::Use) {
-                options.renderer = value == "gl"    ? RendererChoice::OpenGl
-                                   : value == "cpu" ? RendererChoice::Cpu
-                                                    : RendererChoice::Auto;
-            }
-        } else if (name == "geometry") {
-            WindowGeometry geometry;
-            const ValueRead read = ParseGeometry(value, geometry);
-            step = judge(read, "expected WIDTHxHEIGHT, each 1 to 8192, and optionally +X+Y",
-                         std::to_string(geometry.width) + "x" + std::to_string(geometry.height));
-            if (step == Step::Use) options.geometry = geometry;
+        if (row->take(value, options, Judge{parse, arg, value, row->expected}) == Step::Stop) {
+            return false;
         }
-        if (step == Step::Stop) return false;
     }
     if (!options.imagePath.empty() && options.sizeGiven) {
         const char* text =
@@ -324,7 +524,7 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
             error = text;
             return false;
         }
-        note("ignored -size: the picture's size is the screen size");
+        parse.Note("ignored -size: the picture's size is the screen size");
         options.sizeGiven = false;
         options.demoWidth = HackOptions{}.demoWidth;
         options.demoHeight = HackOptions{}.demoHeight;
@@ -343,65 +543,8 @@ void ApplySettingOverrides(const HackOptions& options, SaverSettings& settings)
 
 const char* HackUsage()
 {
-    return "Usage: tavrel [options]\n"
-           "The saver on X11, or rendered without a window into PNG files. Options may be\n"
-           "written with one dash or two (-window, --window); each value is the next argument.\n"
-           "\n"
-           "Where it draws:\n"
-           "  (none)             with a display: the full-screen saver, ended by a key, a\n"
-           "                     click, moving the pointer or another program taking the\n"
-           "                     keyboard; without one: see -render below\n"
-           "  -window            in a window of its own, the screen's size unless -geometry\n"
-           "                     says otherwise; a key or the close button ends it\n"
-           "  -geometry WxH[+X+Y]  that window's size and place\n"
-           "  -window-id ID      in an existing window (decimal or 0x hexadecimal), as\n"
-           "                     XScreenSaver's previews run it\n"
-           "  -root              in the window named by $XSCREENSAVER_WINDOW, else on the\n"
-           "                     root window; so does $XSCREENSAVER_WINDOW alone\n"
-           "                     In these three modes input does not end it: it runs until\n"
-           "                     SIGTERM or SIGINT, or until the window is destroyed.\n"
-           "  -render FILE.png   no window: write the last frame to FILE.png; with %d (or\n"
-           "                     %04d) in the name, every frame, numbered from 0\n"
-           "\n"
-           "The desktop it lights is the screen, grabbed before its window shows; under\n"
-           "XScreenSaver, the picture that xscreensaver-getimage gives; without either, a\n"
-           "built-in demo desktop.\n"
-           "  -image FILE        the desktop picture instead (PNG, JPEG, BMP or GIF)\n"
-           "  -seed IJ,KL        seeds of the random generator (0..31328, 0..30081) instead\n"
-           "                     of the clock\n"
-           "  -frame-time S      every tick lasts S seconds (0 to 60) instead of the measured\n"
-           "                     time, for pictures that come out the same every run; the\n"
-           "                     overlay clock then starts at 2000-01-01 12:00 UTC\n"
-           "  -renderer NAME     who draws: gl (OpenGL), cpu (the processor) or auto (the\n"
-           "                     default: the processor where OpenGL is a software\n"
-           "                     rasteriser or missing, else OpenGL; OpenGL without a window)\n"
-           "\n"
-           "For this run only (the stored settings stay as they are):\n"
-           "  -lights N          1 to 5 light spots\n"
-           "  -color NAME        white, red, green, blue, yellow, purple, cyan or random\n"
-           "  -speed N           light speed, 0 to 100\n"
-           "  -time, -no-time    show or hide the clock and the date\n"
-           "  -fps, -no-fps      show or hide the frame rate\n"
-           "\n"
-           "Runs without a window only:\n"
-           "  -frames N          render N ticks, 1 to 100000 (default 1)\n"
-           "  -size WxH          size of the demo desktop used without -image (default\n"
-           "                     1280x800); the picture's size is the screen size\n"
-           "  -dump-spots DIR    after the last tick, write each light spot's texture as\n"
-           "                     DIR/spot0.png ... (RGBA, 256 x 256)\n"
-           "\n"
-           "  -add-to-xscreensaver  put Tavrel's line into the programs: list of\n"
-           "                     ~/.xscreensaver (made when missing), and draw nothing\n"
-           "  -help              this text\n"
-           "\n"
-           "Without a display and without -render it renders 72 frames (2 seconds of the\n"
-           "saver) into $XDG_CACHE_HOME/tavrel/frames (~/.cache/tavrel/frames) and says so.\n"
-           "\n"
-           "Exit status: 0 done (a saver ended by its rules, a signal or its window going\n"
-           "away), 1 rendering or writing failed, 2 bad options, a picture that cannot be\n"
-           "used, no display or window to draw in, or the display was lost. Run by\n"
-           "XScreenSaver ($XSCREENSAVER_WINDOW set), a value out of range is taken as the\n"
-           "nearest one in range and other mistakes are left out, with one line about it.\n";
+    static const std::string text = MakeUsage();
+    return text.c_str();
 }
 
 bool HasFrameNumber(const std::string& pattern)
