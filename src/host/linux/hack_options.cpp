@@ -187,19 +187,7 @@ struct Judge {
     }
 };
 
-ValueRead NotEmpty(std::string_view value)
-{
-    return value.empty() ? ValueRead::Bad : ValueRead::Ok;
-}
-
 // Each takes the value of its option into options when the judge lets it.
-Step TakeRender(std::string_view value, HackOptions& options, const Judge& judge)
-{
-    const Step step = judge(NotEmpty(value), "");
-    if (step == Step::Use) options.renderPath = value;
-    return step;
-}
-
 Step TakeFrames(std::string_view value, HackOptions& options, const Judge& judge)
 {
     uint32_t a = 0;
@@ -209,13 +197,6 @@ Step TakeFrames(std::string_view value, HackOptions& options, const Judge& judge
         options.frames = a;
         options.framesGiven = true;
     }
-    return step;
-}
-
-Step TakeImage(std::string_view value, HackOptions& options, const Judge& judge)
-{
-    const Step step = judge(NotEmpty(value), "");
-    if (step == Step::Use) options.imagePath = value;
     return step;
 }
 
@@ -254,13 +235,6 @@ Step TakeFrameTime(std::string_view value, HackOptions& options, const Judge& ju
     const ValueRead read = ParseSeconds(value, ns);
     const Step step = judge(read, std::to_string(ns / 1000000000));
     if (step == Step::Use) options.frameTimeNs = ns;
-    return step;
-}
-
-Step TakeDumpSpots(std::string_view value, HackOptions& options, const Judge& judge)
-{
-    const Step step = judge(NotEmpty(value), "");
-    if (step == Step::Use) options.dumpSpotsDir = value;
     return step;
 }
 
@@ -330,6 +304,7 @@ struct OptionRow {
     void (*set)(HackOptions& options, bool byOther) = nullptr;  // a switch
     const char* expected = nullptr;                             // a value: what it should be
     Step (*take)(std::string_view value, HackOptions& options, const Judge& judge) = nullptr;
+    std::string HackOptions::*path = nullptr;  // or a file name, kept as given; not empty
 };
 
 constexpr OptionRow Options[] = {
@@ -363,14 +338,14 @@ constexpr OptionRow Options[] = {
     {"-render FILE.png",
      "no window: write the last frame to FILE.png; with %d (or\n"
      "%04d) in the name, every frame, numbered from 0",
-     "render", nullptr, nullptr, "expected a file name", TakeRender},
+     "render", nullptr, nullptr, "expected a file name", nullptr, &HackOptions::renderPath},
     {nullptr,
      "\n"
      "The desktop it lights is the screen, grabbed before its window shows; under\n"
      "XScreenSaver, the picture that xscreensaver-getimage gives; without either, a\n"
      "built-in demo desktop.\n"},
     {"-image FILE", "the desktop picture instead (PNG, JPEG, BMP or GIF)", "image", nullptr,
-     nullptr, "expected a file name", TakeImage},
+     nullptr, "expected a file name", nullptr, &HackOptions::imagePath},
     {"-seed IJ,KL",
      "seeds of the random generator (0..31328, 0..30081) instead\n"
      "of the clock",
@@ -409,7 +384,7 @@ constexpr OptionRow Options[] = {
     {"-dump-spots DIR",
      "after the last tick, write each light spot's texture as\n"
      "DIR/spot0.png ... (RGBA, 256 x 256)",
-     "dump-spots", nullptr, nullptr, "expected a folder", TakeDumpSpots},
+     "dump-spots", nullptr, nullptr, "expected a folder", nullptr, &HackOptions::dumpSpotsDir},
     {nullptr, "\n"},
     {"-add-to-xscreensaver",
      "put Tavrel's line into the programs: list of\n"
@@ -513,9 +488,15 @@ bool ParseHackOptions(int argc, const char* const* argv, HackOptions& options, s
             continue;
         }
         const std::string_view value = argv[++i];
-        if (row->take(value, options, Judge{parse, arg, value, row->expected}) == Step::Stop) {
-            return false;
+        const Judge judge{parse, arg, value, row->expected};
+        Step step = Step::Use;
+        if (row->path != nullptr) {
+            step = judge(value.empty() ? ValueRead::Bad : ValueRead::Ok, "");
+            if (step == Step::Use) options.*row->path = value;
+        } else {
+            step = row->take(value, options, judge);
         }
+        if (step == Step::Stop) return false;
     }
     if (!options.imagePath.empty() && options.sizeGiven) {
         const char* text =
