@@ -22,7 +22,7 @@ paths="${2:-auto cpu gl}"
 settle=3
 width=1920
 height=1080
-tavrel="$root/build/linux/src/host/x11/tavrel"
+tavrel="$root/build/linux/src/host/linux/tavrel"
 first_frame="$root/build/linux/bench/x11_first_frame"
 bumps=/usr/libexec/xscreensaver/bumps
 

@@ -15,7 +15,7 @@ seconds="${1:-10}"
 settle=3
 width=1920
 height=1080
-tavrel="$root/build/linux/src/host/x11/tavrel"
+tavrel="$root/build/linux/src/host/linux/tavrel"
 [ -x "$tavrel" ] || { echo "cpu_wayland_vs_x11: build the linux preset first" >&2; exit 2; }
 for tool in sway grim Xvfb convert display import setpriv; do
     command -v "$tool" >/dev/null || { echo "cpu_wayland_vs_x11: no $tool (tools/setup)" >&2; exit 2; }

@@ -3,7 +3,7 @@
 // compositors without a GPU), which pays for every blended pixel many times over.
 #pragma once
 
-#include "host/x11/hack_options.h"
+#include "host/linux/hack_options.h"
 
 enum class DrawingPath { OpenGl, Cpu };
 

@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
-#include "host/command_line.h"
 #include "host/native_window.h"
+
+// How the system started the saver; the Linux program always runs it as Saver.
+enum class SaverMode : uint32_t { Saver = 0, Config = 1, ChangePassword = 2, Preview = 3 };
 
 struct HostState {
     uintptr_t moduleHandle = 0;       // the program's own instance handle

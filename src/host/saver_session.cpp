@@ -8,7 +8,13 @@
 #include "host/window_services.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_loop.h"
+#include "render/renderer.h"
 #include "render/scene.h"
+#include "settings/settings.h"
+#include "support/heap.h"
+#include "surface/falloff_table.h"
+#include "surface/height_field.h"
+#include "surface/normal_field.h"
 
 namespace {
 
@@ -126,6 +132,28 @@ void OnSaverDestroy()
         ReportSaverRunning(0);
     }
     PostQuit(0);
+}
+
+void CloseSaverWith(const SaverSettings& stored)
+{
+    if (Host.windowClosed == 0) {
+        Settings = stored;
+        OnSaverClose();
+    }
+    if (Host.windowDestroyed == 0) OnSaverDestroy();
+}
+
+void ReleaseUnclosedRun()
+{
+    if (Host.windowClosed != 0) return;
+    ReleaseSceneResources();
+    CloseRenderer(SaverRenderer);
+    FreeAllocation(HeightField);
+    HeightField = nullptr;
+    FreeAllocation(NormalField);
+    NormalField = nullptr;
+    FreeAllocation(FalloffTable);
+    FalloffTable = nullptr;
 }
 
 void RequestEnd()

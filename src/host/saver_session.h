@@ -11,8 +11,11 @@
 
 #include "host/native_window.h"
 
+struct SaverSettings;
+
 constexpr uint32_t FrameTimerId = 1000;
 constexpr uint32_t FrameTimerPeriodMs = 28;
+constexpr int64_t FrameTimerPeriodNs = int64_t{FrameTimerPeriodMs} * 1000000;
 
 // Where the pointer goes while the saver runs: just beyond the screen's top-left corner.
 constexpr int32_t ParkedCursorX = -10;
@@ -54,6 +57,12 @@ void OnSaverClose();
 // The window is gone: Saver mode shows the arrow again, puts the pointer back and reports the
 // saver as stopped; then the event loop is asked to end.
 void OnSaverDestroy();
+// The close of a run whose settings carry overrides that must not be stored: the settings as
+// stored go back first, then OnSaverClose, then OnSaverDestroy; each only if not done yet.
+void CloseSaverWith(const SaverSettings& stored);
+// A run that ended without the close: frees what the close would have (the scene's resources,
+// the renderer, the surface fields). Nothing after the close.
+void ReleaseUnclosedRun();
 
 // Asks to end the saver: gives up the device, asks for the password when one is in use, and
 // either closes the window or brings the picture back. Ignored once the end is accepted and

@@ -8,6 +8,9 @@
 int64_t QueryCounterFrequency();
 // A reading that never decreases.
 int64_t QueryCounter();
+// Milliseconds since the system started, wrapping at 2^32: the real clock even when the
+// counter is a fixed one.
+uint32_t ReadTickCount();
 
 struct LocalTime {
     int32_t year;    // e.g. 2026

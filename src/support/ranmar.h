@@ -24,6 +24,8 @@ inline void SeedRanmar(uint32_t ij, uint32_t kl)
 {
     SeedRanmar(RandomGenerator, ij, kl);
 }
+// The process start's seeding: from the clock's milliseconds, kept to the generator's ranges.
+void SeedFromClock();
 inline float NextUniform()
 {
     return NextUniform(RandomGenerator);

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "host/command_line.h"
+#include "host/win32/command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

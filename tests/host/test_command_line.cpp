@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "host/command_line.h"
+#include "host/win32/command_line.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "host/x11/hack_options.h"
+#include "host/linux/hack_options.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/x11/run_mode.h"
+#include "host/linux/run_mode.h"
 
 namespace {
 

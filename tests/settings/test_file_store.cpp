@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -56,19 +58,76 @@ SaverSettings Changed()
     return settings;
 }
 
-std::vector<std::string> Reports;
+// Linked with --wrap=rename: a test may stop a save just before the new file replaces the old
+// one, as a crash or a full disk would. Putting an unreadable file aside is left alone.
+bool (*BeforeSettingsFileRename)(const char* temporaryPath) = nullptr;
 
-void Record(const char* line)
+}  // namespace
+
+extern "C" int __real_rename(const char* from, const char* to);
+extern "C" int __wrap_rename(const char* from, const char* to)
 {
-    Reports.push_back(line);
+    if (BeforeSettingsFileRename != nullptr && std::strstr(from, ".tmp-") != nullptr &&
+        !BeforeSettingsFileRename(from)) {
+        errno = ECANCELED;
+        return -1;
+    }
+    return __real_rename(from, to);
+}
+
+namespace {
+
+// What the store says on stderr during a test, into a file of its own.
+int CapturedStderr = -1;
+int SavedStderr = -1;
+
+void CaptureStderr()
+{
+    std::fflush(stderr);
+    SavedStderr = dup(STDERR_FILENO);
+    CapturedStderr = fileno(std::tmpfile());
+    dup2(CapturedStderr, STDERR_FILENO);
+}
+
+void RestoreStderr()
+{
+    std::fflush(stderr);
+    dup2(SavedStderr, STDERR_FILENO);
+    close(SavedStderr);
+    close(CapturedStderr);
+}
+
+void ClearReports()
+{
+    std::fflush(stderr);
+    EXPECT_EQ(ftruncate(CapturedStderr, 0), 0);
+    lseek(CapturedStderr, 0, SEEK_SET);
+}
+
+// The lines said since the last ClearReports, without their "tavrel: ".
+std::vector<std::string> Reports()
+{
+    std::fflush(stderr);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = pread(CapturedStderr, buffer, sizeof buffer,
+                                   static_cast<off_t>(text.size()))) > 0;) {
+        text.append(buffer, static_cast<size_t>(got));
+    }
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    const std::string prefix = "tavrel: ";
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line.rfind(prefix, 0) == 0 ? line.substr(prefix.size()) : line);
+    }
+    return lines;
 }
 
 class FileStoreTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        Reports.clear();
-        ReportSettingsFileProblem = Record;
+        CaptureStderr();
         ASSERT_FALSE(scratch.Path().empty());
         root = scratch.Path();
         configHome = root + "/config";
@@ -80,7 +139,7 @@ protected:
 
     void TearDown() override
     {
-        ReportSettingsFileProblem = nullptr;
+        RestoreStderr();
         BeforeSettingsFileRename = nullptr;
         unsetenv("XDG_CONFIG_HOME");
     }
@@ -342,8 +401,8 @@ TEST_F(FileStoreTest, AReadOnlyFolderKeepsTheOldFile)
     ASSERT_EQ(chmod(folder.c_str(), 0700), 0);
     EXPECT_EQ(ReadFile(file), old);
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"settings.reg"});
-    EXPECT_EQ(Reports, std::vector<std::string>{"cannot store the settings in " + file +
-                                                " (Permission denied)"});
+    EXPECT_EQ(Reports(), std::vector<std::string>{"cannot store the settings in " + file +
+                                                  " (Permission denied)"});
 }
 
 // A run loads and stores the settings several times; what the store cannot use is said once,
@@ -367,7 +426,7 @@ TEST_F(FileStoreTest, WhatItCannotUseIsSaidOnceInOneLine)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        Reports.clear();
+        ClearReports();
         ASSERT_EQ(std::system(("rm -rf '" + configHome + "'").c_str()), 0);
         if (c.plant == Plant::FileAsConfigFolder) {
             WriteFile(configHome, "in the way");
@@ -385,7 +444,7 @@ TEST_F(FileStoreTest, WhatItCannotUseIsSaidOnceInOneLine)
         LoadSettings(loaded);
         SaveSettings(Changed());
         SaveSettings(Changed());
-        EXPECT_EQ(Reports, std::vector<std::string>{c.line});
+        EXPECT_EQ(Reports(), std::vector<std::string>{c.line});
         EXPECT_EQ(loaded, SaverSettings{});
         if (c.plant == Plant::NotSettings) {
             EXPECT_EQ(ReadFile(file + ".unreadable-2"), "\x89PNG") << "kept where the line said";

@@ -13,6 +13,7 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/png_file.h"
+#include "host/saver_session.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_loop.h"
 #include "render/light_spots.h"
@@ -22,6 +23,7 @@
 #include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
+#include "support/posix/monotonic_clock.h"
 #include "support/ranmar.h"
 #include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
@@ -29,7 +31,6 @@
 namespace {
 
 constexpr NativeWindow NoWindow = 0;
-constexpr int64_t TimerPeriodNs = 28000000;  // the saver window's timer
 
 // Ticks come at the saver's timer period, as in a window: the wait blocks. A tick that ran
 // late moves the next one back instead of bunching ticks up.
@@ -39,7 +40,7 @@ struct TickTimer {
 
 void WaitForTick(TickTimer& timer)
 {
-    timer.deadline += TimerPeriodNs;
+    timer.deadline += FrameTimerPeriodNs;
     const int64_t now = MonotonicNanoseconds();
     if (timer.deadline <= now) {
         timer.deadline = now;
@@ -49,13 +50,6 @@ void WaitForTick(TickTimer& timer)
                    static_cast<long>(timer.deadline % 1000000000)};
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
     }
-}
-
-// The saver seeds from the milliseconds since system start, kept to the generator's ranges.
-void SeedFromClock()
-{
-    const auto tick = static_cast<uint32_t>(MonotonicNanoseconds() / 1000000);
-    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
 }
 
 // The presented frame as RGB rows, top first, into pixels (4 * W * H bytes, reused).

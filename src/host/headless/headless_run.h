@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/x11/hack_options.h"
+#include "host/linux/hack_options.h"
 
 inline constexpr int ExitDone = 0;
 inline constexpr int ExitFailed = 1;    // no device, or a file that could not be written

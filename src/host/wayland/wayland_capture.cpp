@@ -2,10 +2,10 @@
 
 #include <poll.h>
 #include <sys/mman.h>
-#include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
+#include "support/posix/monotonic_clock.h"
 #include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
@@ -110,9 +110,7 @@ const zwlr_screencopy_frame_v1_listener FrameListener = {
 
 int64_t NowMs()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+    return MonotonicNanoseconds() / 1000000;
 }
 
 void ToSnapshot(const Copy& c, DesktopSnapshot& snapshot)

@@ -1,7 +1,6 @@
 // The Wayland host's calls into the renderer, the surface and the saver session.
 #include "host/wayland/wayland_drawing.h"
 
-#include <time.h>
 #include <wayland-client.h>
 
 #include <cstdio>
@@ -19,13 +18,10 @@
 #include "render/switch/render_switch.h"
 #include "settings/settings.h"
 #include "support/clock.h"
-#include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
 #include "support/ranmar.h"
-#include "surface/falloff_table.h"
 #include "surface/height_field.h"
-#include "surface/normal_field.h"
 #include "surface/picture/desktop_source.h"
 
 namespace {
@@ -167,10 +163,7 @@ void StartWaylandRun(const HackOptions& options)
     if (options.seedIJ && options.seedKL) {
         SeedRanmar(*options.seedIJ, *options.seedKL);
     } else {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        const auto tick = static_cast<uint32_t>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
-        SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
+        SeedFromClock();
     }
     if (options.frameTimeNs) UseFixedCounterStep(*options.frameTimeNs);
     LoadSettings();
@@ -292,11 +285,7 @@ void LeaveWaylandSurface(wl_surface* surface)
 void CloseWaylandSaver()
 {
     WaylandHost.closeQueued = false;
-    if (Host.windowClosed == 0) {
-        Settings = StoredSettings;
-        OnSaverClose();
-    }
-    if (Host.windowDestroyed == 0) OnSaverDestroy();
+    CloseSaverWith(StoredSettings);
 }
 
 void DestroyWaylandSaver()
@@ -312,16 +301,7 @@ bool WaylandSaverClosed()
 
 void ReleaseUnclosedWaylandRun()
 {
-    if (Host.windowClosed == 0) {
-        ReleaseSceneResources();
-        CloseRenderer(SaverRenderer);
-        FreeAllocation(HeightField);
-        HeightField = nullptr;
-        FreeAllocation(NormalField);
-        NormalField = nullptr;
-        FreeAllocation(FalloffTable);
-        FalloffTable = nullptr;
-    }
+    ReleaseUnclosedRun();
     DropGlFrameCallback();
     DrawsWithGl = false;
     GlSurface = nullptr;

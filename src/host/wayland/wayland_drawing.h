@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/x11/hack_options.h"
+#include "host/linux/hack_options.h"
 
 struct wl_shm;
 struct wl_surface;

@@ -6,10 +6,10 @@
 
 #include <cstdint>
 
+#include "host/linux/hack_options.h"
+#include "host/linux/run_mode.h"
 #include "host/native_window.h"
 #include "host/window_service_table.h"
-#include "host/x11/hack_options.h"
-#include "host/x11/run_mode.h"
 
 struct wl_display;
 struct wl_registry;

@@ -1,10 +1,7 @@
 // The Wayland saver's start, event loop and end. Frames come from a blocking wait on the
 // compositor's connection with a timeout to the next 28 ms tick; signals reach the loop
 // through a pipe.
-#include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
-#include <time.h>
 #include <unistd.h>
 #include <wayland-client.h>
 
@@ -22,6 +19,8 @@
 #include "host/wayland/wayland_drawing.h"
 #include "host/wayland/wayland_host.h"
 #include "render/cpu/wayland/shm_buffers.h"
+#include "support/posix/monotonic_clock.h"
+#include "support/posix/termination_signals.h"
 #include "surface/picture/desktop_source.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
 #include "wlr-screencopy-unstable-v1-client-protocol.h"
@@ -31,61 +30,11 @@ WaylandHostState WaylandHost;
 
 namespace {
 
-constexpr int64_t TickNs = int64_t{FrameTimerPeriodMs} * 1000000;
 constexpr int32_t ScreencopyTimeoutMs = 2000;
 constexpr int32_t ConfigureTimeoutMs = 5000;
 constexpr int32_t ConnectTimeoutMs = 3000;
 constexpr int32_t DefaultWindowWidth = 1280;
 constexpr int32_t DefaultWindowHeight = 800;
-
-int SignalPipe[2] = {-1, -1};
-
-int64_t NowNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t{now.tv_sec} * 1000000000 + now.tv_nsec;
-}
-
-void OnTerminationSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(SignalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-bool InstallSignals()
-{
-    if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return false;
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    // A write to a compositor that went away must come back as an error.
-    signal(SIGPIPE, SIG_IGN);
-    return true;
-}
-
-bool SignalArrived()
-{
-    char bytes[16];
-    bool arrived = false;
-    while (read(SignalPipe[0], bytes, sizeof bytes) > 0) arrived = true;
-    return arrived;
-}
-
-void CloseSignalPipe()
-{
-    signal(SIGTERM, SIG_DFL);
-    signal(SIGINT, SIG_DFL);
-    for (int& fd : SignalPipe) {
-        if (fd >= 0) close(fd);
-        fd = -1;
-    }
-}
 
 WaylandOutput* OutputOf(wl_surface* surface)
 {
@@ -162,7 +111,8 @@ void OnLayerConfigure(void* data, zwlr_layer_surface_v1* layer, uint32_t serial,
     const int32_t w = width > 0 && width <= 16384 ? static_cast<int32_t>(width) : 0;
     const int32_t h = height > 0 && height <= 16384 ? static_cast<int32_t>(height) : 0;
     if (w == 0 || h == 0) return;
-    if (o->configured && (w != o->width || h != o->height)) WaylandHost.resizedAtNs = NowNs();
+    if (o->configured && (w != o->width || h != o->height))
+        WaylandHost.resizedAtNs = MonotonicNanoseconds();
     o->width = w;
     o->height = h;
     o->configured = true;
@@ -207,7 +157,7 @@ void OnOutputDone(void* data, wl_output*)
         CoverOutput(*o);
     } else if (o->configured && o->scale != o->bufferScale) {
         if (IsDrawn(*o)) {
-            WaylandHost.resizedAtNs = NowNs();
+            WaylandHost.resizedAtNs = MonotonicNanoseconds();
         } else {
             CoverBlack(*o);
         }
@@ -236,7 +186,7 @@ void ForgetOutput(WaylandOutput& o)
     if (WaylandHost.drawnOutput < 0) {
         if (WaylandHost.timerRunning) WaylandHost.closeQueued = true;
     } else {
-        WaylandHost.resizedAtNs = NowNs();
+        WaylandHost.resizedAtNs = MonotonicNanoseconds();
     }
 }
 
@@ -263,7 +213,7 @@ void OnToplevelConfigure(void*, xdg_toplevel*, int32_t width, int32_t height, wl
     if (width != WaylandHost.windowWidth || height != WaylandHost.windowHeight) {
         WaylandHost.windowWidth = width;
         WaylandHost.windowHeight = height;
-        WaylandHost.resizedAtNs = NowNs();
+        WaylandHost.resizedAtNs = MonotonicNanoseconds();
     }
 }
 
@@ -481,18 +431,18 @@ void Disconnect()
 template <typename Done>
 bool WaitFor(Done done, int32_t timeoutMs)
 {
-    const int64_t deadline = NowNs() + int64_t{timeoutMs} * 1000000;
+    const int64_t deadline = MonotonicNanoseconds() + int64_t{timeoutMs} * 1000000;
     while (!done()) {
         if (wl_display_dispatch_pending(WaylandHost.display) < 0 ||
             wl_display_flush(WaylandHost.display) < 0) {
             return false;
         }
         if (done()) break;
-        const int64_t left = deadline - NowNs();
+        const int64_t left = deadline - MonotonicNanoseconds();
         if (left <= 0) break;
         if (wl_display_prepare_read(WaylandHost.display) != 0) continue;
         pollfd waits[2] = {{wl_display_get_fd(WaylandHost.display), POLLIN, 0},
-                           {SignalPipe[0], POLLIN, 0}};
+                           {TerminationSignalFd(), POLLIN, 0}};
         poll(waits, 2, static_cast<int>(left / 1000000) + 1);
         if ((waits[0].revents & POLLIN) != 0) {
             if (wl_display_read_events(WaylandHost.display) < 0) return false;
@@ -527,7 +477,8 @@ int TakeDesktopPicture(const HackOptions& options)
         } else {
             DesktopSnapshot snapshot;
             if (CopyOutputPicture(WaylandHost.display, WaylandHost.shm, WaylandHost.screencopy,
-                                  o.output, ScreencopyTimeoutMs, SignalPipe[0], snapshot, reason) &&
+                                  o.output, ScreencopyTimeoutMs, TerminationSignalFd(), snapshot,
+                                  reason) &&
                 UseDesktopSnapshot(snapshot, reason)) {
                 return -1;
             }
@@ -569,14 +520,14 @@ void RunEventLoop()
             flushWait = POLLOUT;
         }
         if (wl_display_prepare_read(h.display) != 0) continue;
-        const int64_t now = NowNs();
+        const int64_t now = MonotonicNanoseconds();
         int timeout = -1;
         if (h.timerRunning) {
             const int64_t left = h.nextTickNs > now ? h.nextTickNs - now : 0;
             timeout = static_cast<int>((left + 999999) / 1000000);
         }
         pollfd waits[2] = {{connection, static_cast<short>(POLLIN | flushWait), 0},
-                           {SignalPipe[0], POLLIN, 0}};
+                           {TerminationSignalFd(), POLLIN, 0}};
         poll(waits, 2, timeout);
         if ((waits[0].revents & POLLIN) != 0) {
             if (wl_display_read_events(h.display) < 0) h.connectionLost = true;
@@ -589,11 +540,11 @@ void RunEventLoop()
             h.closeQueued = true;
             continue;
         }
-        const int64_t after = NowNs();
+        const int64_t after = MonotonicNanoseconds();
         if (h.timerRunning && after >= h.nextTickNs) {
             // A late tick moves the next one back rather than bunching ticks up.
-            h.nextTickNs += TickNs;
-            if (h.nextTickNs <= after) h.nextTickNs = after + TickNs;
+            h.nextTickNs += FrameTimerPeriodNs;
+            if (h.nextTickNs <= after) h.nextTickNs = after + FrameTimerPeriodNs;
             WaylandTick(after);
         }
     }
@@ -663,7 +614,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
         status = ExitBadInput;
         return true;
     }
-    if (!InstallSignals()) {
+    if (!InstallTerminationSignals()) {
         Disconnect();
         PrintErrorLine("cannot make a pipe for the signals");
         status = ExitFailed;
@@ -678,7 +629,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     }
     if (fullScreen && WaylandHost.drawnOutput < 0) {
         Disconnect();
-        CloseSignalPipe();
+        RemoveTerminationSignals();
         PrintErrorLine("the Wayland compositor has no output to cover");
         status = ExitBadInput;
         return true;
@@ -687,7 +638,7 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     status = TakeDesktopPicture(options);
     if (status >= 0) {
         Disconnect();
-        CloseSignalPipe();
+        RemoveTerminationSignals();
         return true;
     }
     status = ExitDone;
@@ -733,6 +684,6 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
     }
     ReleaseUnclosedWaylandRun();
     Disconnect();
-    CloseSignalPipe();
+    RemoveTerminationSignals();
     return true;
 }

@@ -1,11 +1,11 @@
 // What the renderer and the saver session ask of the window, answered on Wayland. The pointer
 // and the keyboard need nothing asked: the overlay surfaces take the keyboard and hide the
 // pointer themselves, and no Wayland client may move the pointer.
-#include <time.h>
 
 #include "host/headless/headless_host.h"
 #include "host/saver_session.h"
 #include "host/wayland/wayland_host.h"
+#include "support/posix/monotonic_clock.h"
 
 namespace {
 
@@ -42,11 +42,8 @@ void ShowRestoredThenMaximized(NativeWindow)
 
 void StartTimer(NativeWindow)
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
     WaylandHost.timerRunning = true;
-    WaylandHost.nextTickNs =
-        int64_t{now.tv_sec} * 1000000000 + now.tv_nsec + int64_t{FrameTimerPeriodMs} * 1000000;
+    WaylandHost.nextTickNs = MonotonicNanoseconds() + FrameTimerPeriodNs;
 }
 
 void PostClose(NativeWindow)

@@ -1,6 +1,7 @@
 #include "host/win32/process_start.h"
 
 #include "host/host_state.h"
+#include "host/win32/command_line.h"
 #include "host/win32/password_hooks.h"
 #include "host/win32/saver_window.h"
 #include "settings/settings.h"
@@ -33,9 +34,7 @@ void InitProcess()
 {
     Host.moduleHandle = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
 
-    // The second mask keeps bits, it is no modulus: both seeds stay inside the generator's range.
-    const DWORD tick = GetTickCount();
-    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
+    SeedFromClock();
 
     LoadSettings();
 

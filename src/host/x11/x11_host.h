@@ -6,9 +6,9 @@
 #include <cstdint>
 
 #include "host/drawing_choice.h"
+#include "host/linux/hack_options.h"
+#include "host/linux/run_mode.h"
 #include "host/window_service_table.h"
-#include "host/x11/hack_options.h"
-#include "host/x11/run_mode.h"
 
 struct _XDisplay;
 
@@ -45,9 +45,6 @@ extern X11HostState X11Host;
 
 // The window services of the X11 modes (messages for the user go to the standard error).
 extern const WindowServiceTable X11WindowServices;
-
-// The monotonic clock in nanoseconds.
-int64_t MonotonicNs();
 
 // Runs the saver as the plan says (FullScreen, OwnWindow or GivenWindow) and returns the exit
 // status: 0 when it ended by its rules, a signal or the window going away; 1 without a device

@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -32,13 +31,12 @@
 #include "render/switch/render_switch.h"
 #include "settings/settings.h"
 #include "support/clock.h"
-#include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
+#include "support/posix/monotonic_clock.h"
+#include "support/posix/termination_signals.h"
 #include "support/ranmar.h"
-#include "surface/falloff_table.h"
 #include "surface/height_field.h"
-#include "surface/normal_field.h"
 #include "surface/picture/desktop_source.h"
 #include "surface/x11/capture_x11.h"
 
@@ -46,49 +44,22 @@ X11HostState X11Host;
 
 namespace {
 
-constexpr int64_t TickNs = int64_t{FrameTimerPeriodMs} * 1000000;
 // A window being dragged to a new size reports many sizes; the device follows once it rests.
 constexpr int64_t ResizeSettleNs = 100000000;
 
-int SignalPipe[2] = {-1, -1};
 SaverSettings StoredSettings;             // as loaded: the options' overrides are not written back
 std::atomic<bool> SettingsLoaded{false};  // read by the connection watch too
 CloseAtoms WindowCloseAtoms;
 
-void OnTerminationSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = write(SignalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-// SIGTERM and SIGINT end the saver through the loop. A write to a lost connection must come
-// back as an error rather than kill the process, and a helper's end must be seen by waitpid
-// even if the parent left SIGCHLD ignored.
+// A helper's end must be seen by waitpid even if the parent left SIGCHLD ignored.
 bool InstallSignals(std::string& reason)
 {
-    if (pipe2(SignalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (!InstallTerminationSignals()) {
         reason = "cannot make a pipe for the signals";
         return false;
     }
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
     signal(SIGCHLD, SIG_DFL);
     return true;
-}
-
-bool SignalArrived()
-{
-    char bytes[16];
-    bool arrived = false;
-    while (read(SignalPipe[0], bytes, sizeof bytes) > 0) arrived = true;
-    return arrived;
 }
 
 // X errors come back for requests on a window that another client may destroy at any moment;
@@ -115,12 +86,6 @@ std::atomic<bool> Ending{false};
 [[noreturn]] int LoseConnection(Display*)
 {
     EndForLostConnection();
-}
-
-void SeedFromClock()
-{
-    const auto tick = static_cast<uint32_t>(MonotonicNs() / 1000000);
-    SeedRanmar((tick >> 16) & 0x3FFF, tick & 0x3573);
 }
 
 std::string WindowName(unsigned long window)
@@ -247,7 +212,7 @@ int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPl
             // The screen is blanked already: XScreenSaver's helper knows what was on it, or
             // what the user chose to show instead.
             grabbed = GrabWithPictureHelper(display, X11Host.window, PictureHelperTimeoutMs,
-                                            SignalPipe[0], snapshot, reason);
+                                            TerminationSignalFd(), snapshot, reason);
         } else {
             grabbed = GrabWindowPixels(display, X11Host.root, snapshot, reason);
         }
@@ -314,16 +279,10 @@ void OnTick(int64_t now)
     OnSaverTimer();
 }
 
-// The close of the saver: the settings as they were loaded go back to the store first (inside
-// OnSaverClose), then the window's end-of-window handling, then the window itself if it is ours.
 void CloseSaver()
 {
     X11Host.closeQueued = false;
-    if (Host.windowClosed == 0) {
-        Settings = StoredSettings;
-        OnSaverClose();
-    }
-    if (Host.windowDestroyed == 0) OnSaverDestroy();
+    CloseSaverWith(StoredSettings);
 }
 
 void HandleEvent(const XEvent& event, RunMode mode)
@@ -353,7 +312,7 @@ void HandleEvent(const XEvent& event, RunMode mode)
         if (saverEvent.width != X11Host.width || saverEvent.height != X11Host.height) {
             X11Host.width = saverEvent.width;
             X11Host.height = saverEvent.height;
-            X11Host.resizedAtNs = MonotonicNs();
+            X11Host.resizedAtNs = MonotonicNanoseconds();
         }
         break;
     case SaverEventKind::Mapped: X11Host.mapped = true; break;
@@ -398,7 +357,7 @@ void RunEventLoop(Display* display, RunMode mode)
             continue;
         }
 
-        const int64_t now = MonotonicNs();
+        const int64_t now = MonotonicNanoseconds();
         timespec timeout{};
         const timespec* wait = nullptr;
         if (X11Host.timerRunning) {
@@ -407,7 +366,7 @@ void RunEventLoop(Display* display, RunMode mode)
             timeout.tv_nsec = static_cast<long>(left % 1000000000);
             wait = &timeout;
         }
-        pollfd waits[2] = {{connection, POLLIN, 0}, {SignalPipe[0], POLLIN, 0}};
+        pollfd waits[2] = {{connection, POLLIN, 0}, {TerminationSignalFd(), POLLIN, 0}};
         ppoll(waits, 2, wait, nullptr);
         // The OpenGL driver may be the first to meet a server that went away, and then Xlib
         // never hears of it: the socket's hang-up says it for both.
@@ -416,29 +375,14 @@ void RunEventLoop(Display* display, RunMode mode)
             X11Host.closeQueued = true;
             continue;
         }
-        const int64_t after = MonotonicNs();
+        const int64_t after = MonotonicNanoseconds();
         if (X11Host.timerRunning && after >= X11Host.nextTickNs) {
             // A late tick moves the next one back rather than bunching ticks up.
-            X11Host.nextTickNs += TickNs;
-            if (X11Host.nextTickNs <= after) X11Host.nextTickNs = after + TickNs;
+            X11Host.nextTickNs += FrameTimerPeriodNs;
+            if (X11Host.nextTickNs <= after) X11Host.nextTickNs = after + FrameTimerPeriodNs;
             OnTick(after);
         }
     }
-}
-
-// What a run that never got as far as the close leaves: the buffers of the start and the
-// drawing system, which a close would have released.
-void ReleaseUnclosed()
-{
-    if (Host.windowClosed != 0) return;
-    ReleaseSceneResources();
-    CloseRenderer(SaverRenderer);
-    FreeAllocation(HeightField);
-    HeightField = nullptr;
-    FreeAllocation(NormalField);
-    NormalField = nullptr;
-    FreeAllocation(FalloffTable);
-    FalloffTable = nullptr;
 }
 
 // The probe's child cannot share the parent's connection.
@@ -565,7 +509,7 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
         if (Host.windowClosed == 0) status = ExitFailed;
     }
 
-    ReleaseUnclosed();
+    ReleaseUnclosedRun();
     SetRendererNativeDisplay(NativeDisplay{});
     SettingsLoaded = false;
     CloseDisplay(display);

@@ -10,6 +10,7 @@
 #include "host/keyboard_services.h"
 #include "host/saver_session.h"
 #include "host/x11/x11_host.h"
+#include "support/posix/monotonic_clock.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ void ShowRestoredThenMaximized(NativeWindow)
 void StartTimer(NativeWindow)
 {
     X11Host.timerRunning = true;
-    X11Host.nextTickNs = MonotonicNs() + int64_t{FrameTimerPeriodMs} * 1000000;
+    X11Host.nextTickNs = MonotonicNanoseconds() + FrameTimerPeriodNs;
 }
 
 void PostClose(NativeWindow)
@@ -78,13 +79,6 @@ const WindowServiceTable X11WindowServices = {
     GetClientSize, ShowError, SendDestroy, PostDestroy, Quit, ShowRestoredThenMaximized,
     StartTimer,    PostClose,
 };
-
-int64_t MonotonicNs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 void HideCursor()
 {

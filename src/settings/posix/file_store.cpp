@@ -17,24 +17,12 @@
 
 namespace {
 
-void PrintProblemLine(const char* line)
-{
-    std::fprintf(stderr, "tavrel: %s\n", line);
-    std::fflush(stderr);
-}
-
-}  // namespace
-
-bool (*BeforeSettingsFileRename)(const char* temporaryPath) = nullptr;
-void (*ReportSettingsFileProblem)(const char* line) = PrintProblemLine;
-
-namespace {
-
 void Report(const std::string& line)
 {
     static std::set<std::string> given;
-    if (ReportSettingsFileProblem == nullptr || !given.insert(line).second) return;
-    ReportSettingsFileProblem(line.c_str());
+    if (!given.insert(line).second) return;
+    std::fprintf(stderr, "tavrel: %s\n", line.c_str());
+    std::fflush(stderr);
 }
 
 // Settings files are a few hundred bytes; anything far bigger is not ours to parse.
@@ -215,10 +203,6 @@ int WriteSettingsFile(const std::string& path, const std::string& text, bool put
     bool ok = WriteAll(fd, text) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (ok && putAsideFirst) ok = PutAside(target);
-    if (ok && BeforeSettingsFileRename != nullptr && !BeforeSettingsFileRename(temporary.c_str())) {
-        errno = ECANCELED;
-        ok = false;
-    }
     if (ok) ok = rename(temporary.c_str(), target.c_str()) == 0;
     if (!ok) {
         const int error = errno != 0 ? errno : EIO;

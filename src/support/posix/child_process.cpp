@@ -6,10 +6,11 @@
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+
+#include "support/posix/monotonic_clock.h"
 
 extern char** environ;
 
@@ -17,9 +18,7 @@ namespace {
 
 int64_t NowMs()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    return MonotonicNanoseconds() / 1000000;
 }
 
 int StatusOf(int waitStatus)

@@ -2,6 +2,7 @@
 
 #include "support/clock.h"
 #include "support/posix/counter_mode.h"
+#include "support/posix/monotonic_clock.h"
 
 namespace {
 
@@ -31,18 +32,16 @@ int64_t QueryCounterFrequency()
     return 1000000000;
 }
 
-int64_t MonotonicNanoseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
-
 int64_t QueryCounter()
 {
     if (!Fixed) return MonotonicNanoseconds();
     FixedCount += FixedStep;
     return FixedCount;
+}
+
+uint32_t ReadTickCount()
+{
+    return static_cast<uint32_t>(MonotonicNanoseconds() / 1000000);
 }
 
 void ReadLocalTime(LocalTime& out)

@@ -11,6 +11,3 @@
 void UseFixedCounterStep(int64_t step);
 // Back to the monotonic clock and the local time.
 void UseMonotonicCounter();
-
-// The monotonic clock itself, in nanoseconds, whichever counter is in use.
-int64_t MonotonicNanoseconds();

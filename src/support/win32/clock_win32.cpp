@@ -16,6 +16,11 @@ int64_t QueryCounter()
     return count.QuadPart;
 }
 
+uint32_t ReadTickCount()
+{
+    return GetTickCount();
+}
+
 void ReadLocalTime(LocalTime& out)
 {
     SYSTEMTIME local{};

@@ -9,15 +9,15 @@
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
 #include "host/linux/add_to_xscreensaver.h"
+#include "host/linux/hack_options.h"
+#include "host/linux/run_mode.h"
+#include "host/saver_session.h"
 #include "host/wayland/wayland_host.h"
-#include "host/x11/hack_options.h"
-#include "host/x11/run_mode.h"
 #include "host/x11/x11_host.h"
 
 namespace {
 
-constexpr uint32_t DefaultSequenceFrames = 72;          // two seconds of the saver
-constexpr int64_t DefaultSequenceFrameTime = 28000000;  // its timer period, in nanoseconds
+constexpr uint32_t DefaultSequenceFrames = 72;  // two seconds of the saver
 
 std::string CacheFolder()
 {
@@ -39,7 +39,7 @@ int RunDefaultSequence(HackOptions options)
     }
     options.renderPath = folder + "/frame-%04d.png";
     if (!options.framesGiven) options.frames = DefaultSequenceFrames;
-    if (!options.frameTimeNs) options.frameTimeNs = DefaultSequenceFrameTime;
+    if (!options.frameTimeNs) options.frameTimeNs = FrameTimerPeriodNs;  // the timer's pace
     std::printf("tavrel: no display; rendering %u frames headless into %s\n", options.frames,
                 folder.c_str());
     std::fflush(stdout);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/x11/hack_options.h"
+#include "host/linux/hack_options.h"
 
 enum class RunMode {
     Headless,         // -render: frames into PNG files

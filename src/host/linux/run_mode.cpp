@@ -1,4 +1,4 @@
-#include "host/x11/run_mode.h"
+#include "host/linux/run_mode.h"
 
 #include <vector>
 

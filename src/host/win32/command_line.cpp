@@ -1,4 +1,4 @@
-#include "host/command_line.h"
+#include "host/win32/command_line.h"
 
 namespace {
 

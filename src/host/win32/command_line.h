@@ -1,10 +1,10 @@
-// The mode switch on the command line the system starts a saver with ("/s", "/p 1234", ...),
-// and the text handling of the process start. Platform-free.
+// The mode switch on the command line Windows starts a saver with ("/s", "/p 1234", ...), and
+// the text handling of the process start. Text only, so that it is tested and fuzzed on Linux.
 #pragma once
 
 #include <cstdint>
 
-enum class SaverMode : uint32_t { Saver = 0, Config = 1, ChangePassword = 2, Preview = 3 };
+#include "host/host_state.h"
 
 struct CommandLineChoice {
     SaverMode mode;
