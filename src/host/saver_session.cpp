@@ -7,10 +7,12 @@
 #include "host/running_state.h"
 #include "host/window_services.h"
 #include "render/device_lifecycle.h"
+#include "render/frame_clock.h"
 #include "render/frame_loop.h"
 #include "render/renderer.h"
 #include "render/scene.h"
 #include "settings/settings.h"
+#include "support/clock.h"
 #include "support/heap.h"
 #include "surface/falloff_table.h"
 #include "surface/height_field.h"
@@ -61,6 +63,23 @@ void ParkCursor()
 void OnSaverTimer()
 {
     OnFrameTick();
+}
+
+void OnSaverTimerAfterSkips(bool& skippedTicks)
+{
+    if (skippedTicks) {
+        skippedTicks = false;
+        Clock.lastCount = QueryCounter();
+    }
+    OnSaverTimer();
+}
+
+bool TakeDueTick(int64_t now, int64_t& nextTickNs)
+{
+    if (now < nextTickNs) return false;
+    nextTickNs += FrameTimerPeriodNs;
+    if (nextTickNs <= now) nextTickNs = now + FrameTimerPeriodNs;
+    return true;
 }
 
 void OnSaverMouseMove(uint32_t x, uint32_t y)

@@ -36,6 +36,12 @@ void ParkCursor();
 
 // The frame timer: one frame (nothing while there is no device).
 void OnSaverTimer();
+// The same for a host that skips ticks nobody would see: after such a spell the lights go on
+// from where they were, the time nothing was drawn not being one long frame.
+void OnSaverTimerAfterSkips(bool& skippedTicks);
+// A host's own timer: true when the tick at nextTickNs is due at now, moving nextTickNs on; a
+// late tick moves the next one back rather than bunching ticks up.
+bool TakeDueTick(int64_t now, int64_t& nextTickNs);
 // Pointer coordinates within the window, as unsigned 16-bit values. Saver mode hides the
 // pointer and counts changed coordinates; the sixth change asks to end.
 void OnSaverMouseMove(uint32_t x, uint32_t y);

@@ -246,12 +246,7 @@ void WaylandTick(int64_t now)
         WaylandHost.skippedTicks = true;
         return;
     }
-    // The time nothing was shown is not one long frame.
-    if (WaylandHost.skippedTicks) {
-        WaylandHost.skippedTicks = false;
-        Clock.lastCount = QueryCounter();
-    }
-    OnSaverTimer();
+    OnSaverTimerAfterSkips(WaylandHost.skippedTicks);
 }
 
 void WaylandPointerMoved(int32_t x, int32_t y)

@@ -541,12 +541,7 @@ void RunEventLoop()
             continue;
         }
         const int64_t after = MonotonicNanoseconds();
-        if (h.timerRunning && after >= h.nextTickNs) {
-            // A late tick moves the next one back rather than bunching ticks up.
-            h.nextTickNs += FrameTimerPeriodNs;
-            if (h.nextTickNs <= after) h.nextTickNs = after + FrameTimerPeriodNs;
-            WaylandTick(after);
-        }
+        if (h.timerRunning && TakeDueTick(after, h.nextTickNs)) WaylandTick(after);
     }
 }
 

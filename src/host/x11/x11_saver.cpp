@@ -270,13 +270,7 @@ void OnTick(int64_t now)
         X11Host.skippedTicks = true;
         return;
     }
-    // The lights go on from where they were when the window was hidden: the time nothing was
-    // drawn is not one long frame.
-    if (X11Host.skippedTicks) {
-        X11Host.skippedTicks = false;
-        Clock.lastCount = QueryCounter();
-    }
-    OnSaverTimer();
+    OnSaverTimerAfterSkips(X11Host.skippedTicks);
 }
 
 void CloseSaver()
@@ -376,12 +370,7 @@ void RunEventLoop(Display* display, RunMode mode)
             continue;
         }
         const int64_t after = MonotonicNanoseconds();
-        if (X11Host.timerRunning && after >= X11Host.nextTickNs) {
-            // A late tick moves the next one back rather than bunching ticks up.
-            X11Host.nextTickNs += FrameTimerPeriodNs;
-            if (X11Host.nextTickNs <= after) X11Host.nextTickNs = after + FrameTimerPeriodNs;
-            OnTick(after);
-        }
+        if (X11Host.timerRunning && TakeDueTick(after, X11Host.nextTickNs)) OnTick(after);
     }
 }
 

@@ -398,6 +398,11 @@ TEST_F(AddToXScreenSaver, AMadeFileListsTavrelBesideTheDaemonsOwnModes)
     Command({"-select", "1"});
     ExpectTavrelDrawn();
     Deactivate();
+    // With the daemon's own fading on (the made file says nothing of it), a select that comes
+    // while the last blanking still fades out is lost: wait for that to end.
+    EXPECT_TRUE(WaitUntil(15.0, [&] {
+        return ReadFile(daemonLog).find("SIGTERM: exiting") != std::string::npos;
+    })) << ReadFile(daemonLog);
 
     // The second is the first of the daemon's own (its log names each mode it forks).
     Command({"-select", "2"});
