@@ -138,6 +138,7 @@ void OnSaverClose()
 {
     Host.windowClosed = 1;
     ReleaseSceneResources();
+    SaveSettings();
     ShutDownRenderer();
     ReleaseKeyboard();
 }

@@ -57,8 +57,8 @@ void OnSaverPowerSuspend();
 bool OnSaverSetCursor();
 // True when the command must be swallowed rather than carried out (Saver mode only).
 bool OnSaverSystemCommand(SystemCommand command);
-// The window is closing: the scene's resources, then the renderer (which stores the settings
-// first), then the keyboard.
+// The window is closing: the scene's resources, the settings stored, the renderer, then the
+// keyboard.
 void OnSaverClose();
 // The window is gone: Saver mode shows the arrow again, puts the pointer back and reports the
 // saver as stopped; then the event loop is asked to end.

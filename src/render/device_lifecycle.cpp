@@ -60,7 +60,6 @@ void ReleaseSceneResources()
 
 void ShutDownRenderer()
 {
-    SaveSettings();
     FreeBuffer(HeightField);
     FreeBuffer(NormalField);
     FreeBuffer(FalloffTable);

@@ -16,8 +16,8 @@ void CreateRenderDevice(NativeWindow window, int32_t previewFlag);
 bool HasRenderDevice();
 // The text's and the spots' resources. Repeating it does nothing.
 void ReleaseSceneResources();
-// At window close, after ReleaseSceneResources: stores the settings, frees the heap buffers,
-// then closes the renderer (device and drawing system).
+// At window close, after ReleaseSceneResources (and the session's storing of the settings):
+// frees the heap buffers, then closes the renderer (device and drawing system).
 void ShutDownRenderer();
 // Before the password dialog: gives up the scene's resources and the device.
 void SuspendRenderer(NativeWindow window);

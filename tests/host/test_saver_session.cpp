@@ -104,10 +104,14 @@ TEST_F(SaverSessionTest, ARunFromCreationToQuitInSaverMode)
                                         "OpenPasswordPrompt -> none", "PostCloseMessage 77"}));
 
     CallLog.clear();
+    Settings.LightSpeed = 77;  // changed since the start: the close stores it
     OnSaverClose();
     EXPECT_EQ(Ordered({"Release", "SaveSettings", "CloseRenderer"}),
               (std::vector<std::string>{"ReleaseSceneResources", "SaveSettings", "CloseRenderer",
                                         "ReleaseKeyboard"}));
+    const FakeStoreValue* speed = FindFakeValue(SettingsKeyPath, "[Light Speed]");
+    ASSERT_NE(speed, nullptr);
+    EXPECT_EQ(speed->data, (std::vector<uint8_t>{77, 0, 0, 0}));
     OnSaverDestroy();
     EXPECT_EQ(FakeSaverServices.cursorX, 500);
     EXPECT_EQ(FakeSaverServices.cursorY, 400);

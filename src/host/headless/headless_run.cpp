@@ -224,6 +224,7 @@ int RunHeadless(const HackOptions& options)
     // The close of the saver window, which stores the settings: as they were loaded.
     Settings = stored;
     ReleaseSceneResources();
+    SaveSettings();
     ShutDownRenderer();
     UseMonotonicCounter();
     return status;
