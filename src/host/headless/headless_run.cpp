@@ -13,6 +13,7 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/png_file.h"
+#include "host/linux/linux_run.h"
 #include "host/saver_session.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_loop.h"
@@ -138,15 +139,8 @@ bool MakeFolders(const std::string& path, std::string& reason)
 
 int RunHeadless(const HackOptions& options)
 {
-    // The process start of the saver: generator, settings, desktop.
-    if (options.seedIJ && options.seedKL) {
-        SeedRanmar(*options.seedIJ, *options.seedKL);
-    } else {
-        SeedFromClock();
-    }
-    LoadSettings();
-    const SaverSettings stored = Settings;
-    ApplySettingOverrides(options, Settings);
+    // The process start of the saver: generator, counter, settings, desktop.
+    const SaverSettings stored = StartLinuxRun(options);
 
     if (options.imagePath.empty()) {
         CaptureSource.kind = DesktopSourceKind::DemoDesktop;
@@ -159,12 +153,6 @@ int RunHeadless(const HackOptions& options)
     if (!CaptureDesktop()) {
         PrintErrorLine(CaptureFailureReason().c_str());
         return options.imagePath.empty() ? ExitFailed : ExitBadInput;
-    }
-
-    if (options.frameTimeNs) {
-        UseFixedCounterStep(*options.frameTimeNs);
-    } else {
-        UseMonotonicCounter();
     }
 
     // The window would be full screen: the back buffer is the desktop's size.

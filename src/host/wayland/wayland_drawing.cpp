@@ -7,6 +7,7 @@
 
 #include "host/drawing_choice.h"
 #include "host/host_state.h"
+#include "host/linux/linux_run.h"
 #include "host/saver_session.h"
 #include "host/wayland/wayland_host.h"
 #include "host/window_services.h"
@@ -160,15 +161,7 @@ bool UseCapture(DesktopSource source, std::string& reason)
 
 void StartWaylandRun(const HackOptions& options)
 {
-    if (options.seedIJ && options.seedKL) {
-        SeedRanmar(*options.seedIJ, *options.seedKL);
-    } else {
-        SeedFromClock();
-    }
-    if (options.frameTimeNs) UseFixedCounterStep(*options.frameTimeNs);
-    LoadSettings();
-    StoredSettings = Settings;
-    ApplySettingOverrides(options, Settings);
+    StoredSettings = StartLinuxRun(options);
 }
 
 bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason)
@@ -185,15 +178,6 @@ bool UseDesktopPictureFile(const std::string& path, std::string& reason)
     source.kind = DesktopSourceKind::PictureFile;
     source.picturePath = path;
     return UseCapture(source, reason);
-}
-
-bool UseDemoDesktop(int32_t width, int32_t height)
-{
-    DesktopSource source;
-    source.demoWidth = width;
-    source.demoHeight = height;
-    std::string reason;
-    return UseCapture(source, reason) || UseFlatHeightField(width, height);
 }
 
 bool StartWaylandDrawing(wl_shm* shm, bool fullScreen, RendererChoice renderer)

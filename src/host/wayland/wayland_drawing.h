@@ -15,8 +15,6 @@ void StartWaylandRun(const HackOptions& options);
 // The desktop the spots light. False, with a reason, when it cannot be used.
 bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason);
 bool UseDesktopPictureFile(const std::string& path, std::string& reason);
-// The demo desktop, or a flat one; false without memory for either.
-bool UseDemoDesktop(int32_t width, int32_t height);
 
 // The saver session's start on the saver window, drawn by OpenGL or the processor as the option
 // says or as suits the machine; false without a device to draw with.

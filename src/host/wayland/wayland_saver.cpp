@@ -14,6 +14,7 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
+#include "host/linux/linux_run.h"
 #include "host/saver_session.h"
 #include "host/wayland/wayland_capture.h"
 #include "host/wayland/wayland_drawing.h"
@@ -486,12 +487,7 @@ int TakeDesktopPicture(const HackOptions& options)
     } else {
         reason = "no output to copy";
     }
-    std::fprintf(stderr, "tavrel: no desktop picture (%s); showing the demo desktop\n",
-                 reason.c_str());
-    std::fflush(stderr);
-    if (UseDemoDesktop(width, height)) return -1;
-    PrintErrorLine("not enough memory for the surface");
-    return ExitFailed;
+    return ShowDemoDesktopInstead(reason, width, height);
 }
 
 void RunEventLoop()

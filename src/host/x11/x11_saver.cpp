@@ -17,6 +17,7 @@
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
 #include "host/host_state.h"
+#include "host/linux/linux_run.h"
 #include "host/saver_session.h"
 #include "host/window_services.h"
 #include "host/x11/connection_watch.h"
@@ -178,16 +179,6 @@ bool WatchGivenWindow(Display* display, Window window, std::string& reason)
     return true;
 }
 
-// The demo desktop, or a flat one when even that cannot be had: never no surface at all.
-bool UseDemoDesktop(int32_t width, int32_t height)
-{
-    CaptureSource = DesktopSource{};
-    CaptureSource.kind = DesktopSourceKind::DemoDesktop;
-    CaptureSource.demoWidth = width;
-    CaptureSource.demoHeight = height;
-    return CaptureDesktop() || UseFlatHeightField(width, height);
-}
-
 // The desktop the spots light, taken before the saver's window shows. Returns an exit status
 // when the run cannot go on, else -1.
 int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPlan& plan,
@@ -229,12 +220,7 @@ int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPl
     // The helper paints the window's own size; a grab of the screen is the screen's.
     const int32_t width = plan.underXScreenSaver ? X11Host.width : screenWidth;
     const int32_t height = plan.underXScreenSaver ? X11Host.height : screenHeight;
-    std::fprintf(stderr, "tavrel: no desktop picture (%s); showing the demo desktop\n",
-                 reason.c_str());
-    std::fflush(stderr);
-    if (UseDemoDesktop(width, height)) return -1;
-    PrintErrorLine("not enough memory for the surface");
-    return ExitFailed;
+    return ShowDemoDesktopInstead(reason, width, height);
 }
 
 // The window's visual is one the processor's frames can be shown in.
@@ -438,16 +424,8 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     X11Host.blankCursor = MakeBlankCursor(display, X11Host.window);
 
     // The process start: generator, settings, desktop.
-    if (options.seedIJ && options.seedKL) {
-        SeedRanmar(*options.seedIJ, *options.seedKL);
-    } else {
-        SeedFromClock();
-    }
-    if (options.frameTimeNs) UseFixedCounterStep(*options.frameTimeNs);
-    LoadSettings();
-    StoredSettings = Settings;
+    StoredSettings = StartLinuxRun(options);
     SettingsLoaded = true;
-    ApplySettingOverrides(options, Settings);
     const int failed = TakeDesktopPicture(display, options, plan, screenWidth, screenHeight);
     if (failed >= 0) {
         SettingsLoaded = false;

@@ -1,0 +1,19 @@
+// What every run of the Linux program does alike, whichever host shows it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/linux/hack_options.h"
+#include "settings/settings.h"
+
+// The process start: the generator (as -seed says, else from the clock), the counter
+// (-frame-time's fixed step, else the monotonic clock), the settings loaded and this run's
+// overrides applied. Returns the settings as stored, which the close writes back.
+SaverSettings StartLinuxRun(const HackOptions& options);
+
+// The demo desktop, or a flat one when even that cannot be had; false without memory for either.
+bool UseDemoDesktop(int32_t width, int32_t height);
+// The desktop picture could not be had: one line says why, and the demo desktop stands in.
+// -1 when the run goes on, else its exit status.
+int ShowDemoDesktopInstead(const std::string& reason, int32_t width, int32_t height);
