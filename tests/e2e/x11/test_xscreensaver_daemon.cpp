@@ -71,6 +71,17 @@ std::string Joined(const std::vector<std::string>& words)
     return text;
 }
 
+// Has the daemon do something; it answers once it runs.
+void DaemonCommand(const VirtualScreen& screen, const std::string& daemonLog,
+                   const std::vector<std::string>& what)
+{
+    std::vector<std::string> args = {XSCREENSAVER_COMMAND};
+    args.insert(args.end(), what.begin(), what.end());
+    ASSERT_TRUE(WaitUntil(15.0, [&] { return RunTool(screen, args) == 0; }))
+        << "xscreensaver-command" << Joined(what) << " failed; the daemon said:\n"
+        << ReadFile(daemonLog);
+}
+
 class XScreenSaverDaemon : public testing::Test {
 protected:
     void SetUp() override
@@ -136,11 +147,7 @@ protected:
     // Has the daemon do something; it answers once it runs.
     void Command(const std::vector<std::string>& what)
     {
-        std::vector<std::string> args = {XSCREENSAVER_COMMAND};
-        args.insert(args.end(), what.begin(), what.end());
-        ASSERT_TRUE(WaitUntil(15.0, [&] { return RunTool(*screen, args) == 0; }))
-            << "xscreensaver-command" << Joined(what) << " failed; the daemon said:\n"
-            << ReadFile(daemonLog);
+        DaemonCommand(*screen, daemonLog, what);
     }
 
     // Waits until the screen shows lit spots on a dark ground, and the program still runs.
@@ -307,11 +314,7 @@ protected:
 
     void Command(const std::vector<std::string>& what)
     {
-        std::vector<std::string> args = {XSCREENSAVER_COMMAND};
-        args.insert(args.end(), what.begin(), what.end());
-        ASSERT_TRUE(WaitUntil(15.0, [&] { return RunTool(*screen, args) == 0; }))
-            << "xscreensaver-command" << Joined(what) << " failed; the daemon said:\n"
-            << ReadFile(daemonLog);
+        DaemonCommand(*screen, daemonLog, what);
     }
 
     // Tavrel running, as the daemon started it, and lit spots on the screen.
