@@ -19,6 +19,7 @@
 #include "render/frame_loop.h"
 #include "render/light_spots.h"
 #include "render/reference_fill.h"
+#include "render/saver_run.h"
 #include "render/scene.h"
 #include "settings/settings.h"
 #include "support/heap.h"
@@ -208,23 +209,24 @@ void BM_FiveSpotTick(benchmark::State& state)
 {
     const Surface& s = TheSurface();
     ResetFakeRenderer();
-    DesktopWidth = ScreenWidth;
-    DesktopHeight = ScreenHeight;
-    DesktopPixelCount = static_cast<uint32_t>(s.heights.size());
-    HeightField = static_cast<uint8_t*>(AllocateZeroed(s.heights.size()));
-    std::copy(s.heights.begin(), s.heights.end(), HeightField);
-    Settings.NumLights = 4;
-    Settings.ColorLight = ColorLightRandom;
-    CreateRenderDevice(1, 0);
-    SetupScene();
+    SaverRun run;
+    run.surface.DesktopWidth = ScreenWidth;
+    run.surface.DesktopHeight = ScreenHeight;
+    run.surface.DesktopPixelCount = static_cast<uint32_t>(s.heights.size());
+    run.surface.HeightField = static_cast<uint8_t*>(AllocateZeroed(s.heights.size()));
+    std::copy(s.heights.begin(), s.heights.end(), run.surface.HeightField);
+    run.Settings.NumLights = 4;
+    run.Settings.ColorLight = ColorLightRandom;
+    CreateRenderDevice(run, 1, 0);
+    SetupScene(run);
     FakeClock.stepPerRead = 28;  // 28 ms at the fake's 1000 counts a second
     for (auto _ : state) {
-        UpdateFrame();
+        UpdateFrame(run);
         benchmark::ClobberMemory();
     }
     ReportTexels(state, 5 * SpotTexels);
-    ReleaseSceneResources();
-    ShutDownRenderer();
+    ReleaseSceneResources(run);
+    ShutDownRenderer(run);
 }
 
 // The five fills of a tick alone, at the windows the spots stand over after the tick benchmark's
@@ -237,7 +239,7 @@ void BM_FiveSpotFills(benchmark::State& state)
     FitWorldToScreen(ScreenWidth, ScreenHeight, worldWidth, worldHeight, extent);
     SpotPlacement places[LightSpotCount];
     for (int k = 0; k < LightSpotCount; ++k) {
-        const LightSpot& spot = LightSpots[k];
+        const LightSpot& spot = SceneState{}.LightSpots[k];
         places[k] = PlaceLightSpot(static_cast<float>(k) * 25.0f, spot.freqX, spot.freqY,
                                    ScreenWidth, ScreenHeight, worldWidth, worldHeight, extent);
     }

@@ -1,77 +1,88 @@
 #include "host/saver_session.h"
 
 #include "host/cursor_services.h"
-#include "host/host_state.h"
 #include "host/keyboard_services.h"
 #include "host/password_services.h"
 #include "host/running_state.h"
 #include "host/window_services.h"
 #include "render/device_lifecycle.h"
-#include "render/frame_clock.h"
 #include "render/frame_loop.h"
-#include "render/renderer.h"
-#include "render/scene.h"
-#include "settings/settings.h"
 #include "support/clock.h"
-#include "support/heap.h"
-#include "surface/falloff_table.h"
-#include "surface/height_field.h"
-#include "surface/normal_field.h"
 
 namespace {
 
 constexpr uint32_t EndAfterMoves = 5;  // the sixth counted change ends, not the fifth
 
-bool InSaverMode()
+bool InSaverMode(const SaverSession& session)
 {
-    return Host.previewFlag == 0;
+    return session.previewFlag == 0;
 }
 
 }  // namespace
 
-void OnSaverCreate(NativeWindow window)
+void StartSaverRun(SaverRun& run, std::optional<RunSeed> seed)
 {
-    if (InSaverMode()) {
+    if (seed) {
+        SeedRanmar(run.RandomGenerator, seed->ij, seed->kl);
+    } else {
+        SeedFromClock(run.RandomGenerator);
+    }
+    LoadSettings(run.StoredSettings);
+    run.Settings = run.StoredSettings;
+}
+
+void OnSaverCreate(SaverSession& session, NativeWindow window)
+{
+    if (InSaverMode(session)) {
         HideCursor();
         ReportSaverRunning(1);
     }
     StartFrameTimer(window);
 }
 
-void StartRendering(NativeWindow window, uint32_t previewFlag)
+void StartRendering(SaverSession& session, NativeWindow window)
 {
-    if (Host.windowClosed != 0) return;
-    CreateRenderDevice(window, static_cast<int32_t>(previewFlag));
-    if (!HasRenderDevice()) {
+    if (session.windowClosed != 0) return;
+    CreateRenderDevice(session.run, window, static_cast<int32_t>(session.previewFlag));
+    if (!HasRenderDevice(session.run)) {
         PostQuit(0);
         return;
     }
     CaptureKeyboard(window);
-    SetupScene();
+    SetupScene(session.run);
 }
 
-void ParkCursor()
+void ParkCursor(SaverSession& session)
 {
     // A start that failed has already run the end-of-window handling: the pointer was never
     // moved, so it stays where the user left it.
-    if (!InSaverMode() || Host.windowDestroyed != 0) return;
-    GetCursorPosition(Host.savedCursorX, Host.savedCursorY);
-    Host.cursorParked = 1;
+    if (!InSaverMode(session) || session.windowDestroyed != 0) return;
+    GetCursorPosition(session.savedCursorX, session.savedCursorY);
+    session.cursorParked = 1;
     SetCursorPosition(ParkedCursorX, ParkedCursorY);
 }
 
-void OnSaverTimer()
+void OnSaverTimer(SaverSession& session)
 {
-    OnFrameTick();
+    OnFrameTick(session.run);
 }
 
-void OnSaverTimerAfterSkips(bool& skippedTicks)
+void OnSaverTimerAfterSkips(SaverSession& session, bool& skippedTicks)
 {
     if (skippedTicks) {
         skippedTicks = false;
-        Clock.lastCount = QueryCounter();
+        session.run.Clock.lastCount = QueryCounter();
     }
-    OnSaverTimer();
+    OnSaverTimer(session);
+}
+
+void ResizeSaver(SaverSession& session, int32_t width, int32_t height)
+{
+    // The surface, the world and the spots' phases stay: only the frame changes size.
+    if (ResizeRenderer(session.run.renderer, width, height)) return;
+    ShowErrorMessage(session.saverWindow, "CreateDevice FAILED");
+    SendDestroyMessage(session.saverWindow);
+    PostQuit(0);
 }
 
 bool TakeDueTick(int64_t now, int64_t& nextTickNs)
@@ -82,123 +93,115 @@ bool TakeDueTick(int64_t now, int64_t& nextTickNs)
     return true;
 }
 
-void OnSaverMouseMove(uint32_t x, uint32_t y)
+void OnSaverMouseMove(SaverSession& session, uint32_t x, uint32_t y)
 {
-    if (!InSaverMode()) return;
+    if (!InSaverMode(session)) return;
     HideCursor();
     x &= 0xFFFF;
     y &= 0xFFFF;
-    if (x != Host.lastMouseX) {
-        Host.lastMouseX = x;
-        ++Host.mouseMoveCount;
+    if (x != session.lastMouseX) {
+        session.lastMouseX = x;
+        ++session.mouseMoveCount;
     }
-    if (y != Host.lastMouseY) {
-        Host.lastMouseY = y;
-        ++Host.mouseMoveCount;
+    if (y != session.lastMouseY) {
+        session.lastMouseY = y;
+        ++session.mouseMoveCount;
     }
-    if (Host.mouseMoveCount > EndAfterMoves) {
-        Host.mouseMoveCount = 0;
-        RequestEnd();
+    if (session.mouseMoveCount > EndAfterMoves) {
+        session.mouseMoveCount = 0;
+        RequestEnd(session);
     }
 }
 
-void OnSaverKeyDown()
+void OnSaverKeyDown(SaverSession& session)
 {
-    if (InSaverMode()) RequestEnd();
+    if (InSaverMode(session)) RequestEnd(session);
 }
 
-void OnSaverButtonDown()
+void OnSaverButtonDown(SaverSession& session)
 {
-    if (InSaverMode()) RequestEnd();
+    if (InSaverMode(session)) RequestEnd(session);
 }
 
-void OnSaverActivateApp(bool active)
+void OnSaverActivateApp(SaverSession& session, bool active)
 {
-    if (!active && InSaverMode()) RequestEnd();
+    if (!active && InSaverMode(session)) RequestEnd(session);
 }
 
-void OnSaverPowerSuspend()
+void OnSaverPowerSuspend(SaverSession& session)
 {
-    RequestEnd();
+    RequestEnd(session);
 }
 
-bool OnSaverSetCursor()
+bool OnSaverSetCursor(SaverSession& session)
 {
-    if (Host.mode != SaverMode::Saver || Host.passwordDialogActive != 0) return false;
+    if (session.mode != SaverMode::Saver || session.passwordDialogActive != 0) return false;
     HideCursor();
     return true;
 }
 
-bool OnSaverSystemCommand(SystemCommand command)
+bool OnSaverSystemCommand(SaverSession& session, SystemCommand command)
 {
-    return InSaverMode() && command != SystemCommand::Other;
+    return InSaverMode(session) && command != SystemCommand::Other;
 }
 
-void OnSaverClose()
+void OnSaverClose(SaverSession& session)
 {
-    Host.windowClosed = 1;
-    ReleaseSceneResources();
-    SaveSettings();
-    ShutDownRenderer();
+    session.windowClosed = 1;
+    ReleaseSceneResources(session.run);
+    SaveSettings(session.run.StoredSettings);
+    ShutDownRenderer(session.run);
     ReleaseKeyboard();
 }
 
-void OnSaverDestroy()
+void OnSaverDestroy(SaverSession& session)
 {
-    Host.windowDestroyed = 1;
-    if (InSaverMode()) {
+    session.windowDestroyed = 1;
+    if (InSaverMode(session)) {
         ShowArrowCursor();
-        if (Host.cursorParked != 0) SetCursorPosition(Host.savedCursorX, Host.savedCursorY);
+        if (session.cursorParked != 0)
+            SetCursorPosition(session.savedCursorX, session.savedCursorY);
         ReportSaverRunning(0);
     }
     PostQuit(0);
 }
 
-void CloseSaverWith(const SaverSettings& stored)
+void CloseSaver(SaverSession& session)
 {
-    if (Host.windowClosed == 0) {
-        Settings = stored;
-        OnSaverClose();
-    }
-    if (Host.windowDestroyed == 0) OnSaverDestroy();
+    if (session.windowClosed == 0) OnSaverClose(session);
+    if (session.windowDestroyed == 0) OnSaverDestroy(session);
 }
 
-void ReleaseUnclosedRun()
+void ReleaseUnclosedRun(SaverSession& session)
 {
-    if (Host.windowClosed != 0) return;
-    ReleaseSceneResources();
-    CloseRenderer(SaverRenderer);
-    FreeAllocation(HeightField);
-    HeightField = nullptr;
-    FreeAllocation(NormalField);
-    NormalField = nullptr;
-    FreeAllocation(FalloffTable);
-    FalloffTable = nullptr;
+    if (session.windowClosed != 0) return;
+    ReleaseSceneResources(session.run);
+    ShutDownRenderer(session.run);
 }
 
-void RequestEnd()
+void RequestEnd(SaverSession& session)
 {
-    if (Host.endAccepted != 0 || Host.passwordDialogActive != 0) return;
+    if (session.endAccepted != 0 || session.passwordDialogActive != 0) return;
     ReportSaverRunning(1);
-    SuspendRenderer(Host.saverWindow);
-    const uint32_t accepted = VerifyPassword();
+    SuspendRenderer(session.run, session.saverWindow);
+    const uint32_t accepted = VerifyPassword(session);
     if (accepted != 0) {
-        Host.endAccepted = accepted;
-        PostCloseMessage(Host.saverWindow);
+        session.endAccepted = accepted;
+        PostCloseMessage(session.saverWindow);
         return;
     }
     ReportSaverRunning(1);
-    ResumeRenderer(Host.saverWindow);
+    ResumeRenderer(session.run, session.saverWindow);
 }
 
-uint32_t VerifyPassword()
+uint32_t VerifyPassword(SaverSession& session)
 {
     PasswordPrompt* prompt = OpenPasswordPrompt();
     if (prompt == nullptr) return 1;
-    Host.passwordDialogActive = 1;
+    session.passwordDialogActive = 1;
     ReportSaverRunning(1);
-    const uint32_t accepted = AskPassword(prompt, Host.saverWindow);
+    const uint32_t accepted = AskPassword(prompt, session.saverWindow);
     ClosePasswordPrompt(prompt);
-    Host.passwordDialogActive = 0;
+    session.passwordDialogActive = 0;
     return accepted;
 }

@@ -1,35 +1,16 @@
 #include "render/device_lifecycle.h"
 
 #include "host/window_services.h"
+#include "render/saver_run.h"
 #include "render/scene.h"
-#include "settings/settings.h"
-#include "support/heap.h"
-#include "surface/falloff_table.h"
-#include "surface/height_field.h"
-#include "surface/normal_field.h"
 
-Renderer* SaverRenderer = nullptr;
-
-namespace {
-
-template <typename T>
-void FreeBuffer(T*& holder)
-{
-    if (holder != nullptr) {
-        FreeAllocation(holder);
-        holder = nullptr;
-    }
-}
-
-}  // namespace
-
-void CreateRenderDevice(NativeWindow window, int32_t previewFlag)
+void CreateRenderDevice(SaverRun& run, NativeWindow window, int32_t previewFlag)
 {
     // Called once per window; anything left from an earlier call goes first.
-    CloseRenderer(SaverRenderer);
+    CloseRenderer(run.renderer);
 
-    SaverRenderer = OpenRenderer();
-    if (SaverRenderer == nullptr) {
+    run.renderer = OpenRenderer();
+    if (run.renderer == nullptr) {
         ShowErrorMessage(window, "_imp__Direct3DCreate8@4 FAILED");
         SendDestroyMessage(window);
         return;
@@ -39,8 +20,8 @@ void CreateRenderDevice(NativeWindow window, int32_t previewFlag)
     GetWindowClientSize(window, clientWidth, clientHeight);
     RendererOptions options;
     options.windowed = previewFlag != 0;
-    options.hardwareVertexProcessing = Settings.bTnL != 0;
-    if (!CreateRendererDevice(SaverRenderer, window, clientWidth > 0 ? clientWidth : 0,
+    options.hardwareVertexProcessing = run.Settings.bTnL != 0;
+    if (!CreateRendererDevice(run.renderer, window, clientWidth > 0 ? clientWidth : 0,
                               clientHeight > 0 ? clientHeight : 0, options)) {
         ShowErrorMessage(window, "CreateDevice FAILED");
         SendDestroyMessage(window);
@@ -48,38 +29,37 @@ void CreateRenderDevice(NativeWindow window, int32_t previewFlag)
     }
 }
 
-bool HasRenderDevice()
+bool HasRenderDevice(const SaverRun& run)
 {
-    return RendererHasDevice(SaverRenderer);
+    return RendererHasDevice(run.renderer);
 }
 
-void ReleaseSceneResources()
+void ReleaseSceneResources(SaverRun& run)
 {
-    if (SaverRenderer != nullptr) ReleaseSceneResources(SaverRenderer);
+    if (run.renderer != nullptr) ReleaseSceneResources(run.renderer);
 }
 
-void ShutDownRenderer()
+void ShutDownRenderer(SaverRun& run)
 {
-    FreeBuffer(HeightField);
-    FreeBuffer(NormalField);
-    FreeBuffer(FalloffTable);
-    CloseRenderer(SaverRenderer);
+    FreeSurfaceFields(run.surface);
+    CloseRenderer(run.renderer);
 }
 
-void SuspendRenderer(NativeWindow window)
+void SuspendRenderer(SaverRun& run, NativeWindow window)
 {
-    ReleaseSceneResources();
-    if (SaverRenderer != nullptr) ReleaseRendererDevice(SaverRenderer);
+    ReleaseSceneResources(run);
+    if (run.renderer != nullptr) ReleaseRendererDevice(run.renderer);
     ShowWindowRestoredThenMaximized(window);
 }
 
-void ResumeRenderer(NativeWindow window)
+void ResumeRenderer(SaverRun& run, NativeWindow window)
 {
-    if (SaverRenderer == nullptr || !RecreateRendererDevice(SaverRenderer)) {
+    if (run.renderer == nullptr || !RecreateRendererDevice(run.renderer)) {
         ShowErrorMessage(window, "CreateDevice FAILED");
         PostDestroyMessage(window);
         return;
     }
-    LoadSettings();
-    SetupScene();
+    LoadSettings(run.StoredSettings);
+    run.Settings = run.StoredSettings;
+    SetupScene(run);
 }

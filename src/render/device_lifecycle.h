@@ -6,20 +6,19 @@
 #include "host/native_window.h"
 #include "render/renderer.h"
 
-// Null until the window's first showing, and again once it is closed.
-extern Renderer* SaverRenderer;
+struct SaverRun;
 
-// Makes the renderer and its device for the window: windowed at the window's client size in
-// preview, full screen otherwise. On failure it tells the user and ends the window; the caller
-// asks HasRenderDevice.
-void CreateRenderDevice(NativeWindow window, int32_t previewFlag);
-bool HasRenderDevice();
+// Makes the run's renderer and its device for the window: windowed at the window's client size
+// in preview, full screen otherwise. On failure it tells the user and ends the window; the
+// caller asks HasRenderDevice.
+void CreateRenderDevice(SaverRun& run, NativeWindow window, int32_t previewFlag);
+bool HasRenderDevice(const SaverRun& run);
 // The text's and the spots' resources. Repeating it does nothing.
-void ReleaseSceneResources();
+void ReleaseSceneResources(SaverRun& run);
 // At window close, after ReleaseSceneResources (and the session's storing of the settings):
-// frees the heap buffers, then closes the renderer (device and drawing system).
-void ShutDownRenderer();
+// frees the surface fields, then closes the renderer (device and drawing system).
+void ShutDownRenderer(SaverRun& run);
 // Before the password dialog: gives up the scene's resources and the device.
-void SuspendRenderer(NativeWindow window);
+void SuspendRenderer(SaverRun& run, NativeWindow window);
 // After a refused password: the same device again, the settings reloaded, the scene anew.
-void ResumeRenderer(NativeWindow window);
+void ResumeRenderer(SaverRun& run, NativeWindow window);

@@ -11,11 +11,9 @@ struct FrameClock {
     float fps = 0.0f;        // frames per second of the last tick
 };
 
-extern FrameClock Clock;
-
 // Restarts the clock: called by SetupScene, before the surface fields are built, so that
 // the first tick's frame time includes the builds.
-void StartFrameClock();
+void StartFrameClock(FrameClock& clock);
 // Measures the tick since the previous one. A tick that saw no counts (or a clock without a
 // frequency) has a frame time of 0 and keeps the last frame rate.
-void TickFrameClock();
+void TickFrameClock(FrameClock& clock);

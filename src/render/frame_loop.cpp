@@ -3,70 +3,66 @@
 #include <cmath>
 
 #include "render/device_lifecycle.h"
-#include "render/frame_clock.h"
-#include "render/scene.h"
-#include "render/text_overlay.h"
-#include "settings/settings.h"
-#include "surface/falloff_table.h"
-#include "surface/height_field.h"
-#include "surface/normal_field.h"
+#include "render/saver_run.h"
 
 namespace {
 
 constexpr int32_t MinimumTexturePitch = SpotSize * 4;
 
-// Laid out anew every frame; kept here so that drawing allocates nothing.
-OverlayFrame Overlay;
-
 }  // namespace
 
-void UpdateLightSpot(int32_t k, uint32_t colorMask)
+void UpdateLightSpot(SaverRun& run, int32_t k, uint32_t colorMask)
 {
-    LightSpot& spot = LightSpots[k];
-    spot.phase += Clock.frameTime * spot.rate;
+    const SceneState& scene = run.scene;
+    const SurfaceFields& surface = run.surface;
+    LightSpot& spot = run.scene.LightSpots[k];
+    spot.phase += run.Clock.frameTime * spot.rate;
     // Out of float range after aeons at an absurd speed: start the path again rather than
     // feed an infinity to the rounding.
     if (!std::isfinite(spot.phase)) spot.phase = 0.0f;
-
-    const SpotPlacement place = PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, DesktopWidth,
-                                               DesktopHeight, WorldWidth, WorldHeight, SpotExtent);
+    const SpotPlacement place =
+        PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, surface.DesktopWidth,
+                       surface.DesktopHeight, scene.WorldWidth, scene.WorldHeight,
+                       scene.SpotExtent);
     spot.posX = place.posX;
     spot.posY = place.posY;
-    PlaceSpot(SaverRenderer, k, place, SpotExtent);
+    PlaceSpot(run.renderer, k, place, scene.SpotExtent);
 
     uint8_t* texels = nullptr;
     int32_t pitch = 0;
-    if (!LockSpotTexels(SaverRenderer, k, texels, pitch)) return;
+    if (!LockSpotTexels(run.renderer, k, texels, pitch)) return;
     // A pitch shorter than a row would make the rows overlap: not a texture we asked for.
     if (texels != nullptr && pitch >= MinimumTexturePitch) {
-        FillSpotWindow(NormalField, DesktopWidth, DesktopHeight, place.row0, place.col0,
-                       FalloffTable, colorMask, texels, pitch);
+        FillSpotWindow(surface.NormalField, surface.DesktopWidth, surface.DesktopHeight, place.row0,
+                       place.col0, surface.FalloffTable, colorMask, texels, pitch);
     }
-    UnlockSpotTexels(SaverRenderer, k);
+    UnlockSpotTexels(run.renderer, k);
 }
 
-void UpdateFrame()
+void UpdateFrame(SaverRun& run)
 {
-    TickFrameClock();
+    FrameClock& clock = run.Clock;
+    TickFrameClock(clock);
     // elapsed keeps the unscaled sum; only this tick's step follows the light speed.
-    Clock.frameTime *= static_cast<float>(LightSpeedInRange(Settings.LightSpeed)) * 0.01f + 0.25f;
-    RefreshOverlayText(Clock.elapsed, Clock.fps);
-    const int32_t activeSpots = ActiveSpotCount(Settings.NumLights);
-    for (int32_t k = 0; k < activeSpots; ++k) UpdateLightSpot(k, SpotColors[k]);
+    clock.frameTime *=
+        static_cast<float>(LightSpeedInRange(run.Settings.LightSpeed)) * 0.01f + 0.25f;
+    RefreshOverlayText(run.text, clock.elapsed, clock.fps);
+    const int32_t activeSpots = ActiveSpotCount(run.Settings.NumLights);
+    for (int32_t k = 0; k < activeSpots; ++k) UpdateLightSpot(run, k, run.scene.SpotColors[k]);
 }
 
-void DrawFrame()
+void DrawFrame(SaverRun& run)
 {
     int32_t width = 0;
     int32_t height = 0;
-    GetFrameSize(SaverRenderer, width, height);
-    LayOutOverlay(width, height, Overlay);
-    PresentFrame(SaverRenderer, Overlay);
+    GetFrameSize(run.renderer, width, height);
+    LayOutOverlay(run.text, run.Settings, width, height, run.overlay);
+    PresentFrame(run.renderer, run.overlay);
 }
 
-void OnFrameTick()
+void OnFrameTick(SaverRun& run)
 {
-    if (!HasRenderDevice()) return;
-    UpdateFrame();
-    DrawFrame();
+    if (!HasRenderDevice(run)) return;
+    UpdateFrame(run);
+    DrawFrame(run);
 }

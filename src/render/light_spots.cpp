@@ -2,12 +2,6 @@
 
 #include <cmath>
 
-LightSpot LightSpots[LightSpotCount] = {
-    {0.0f, 0.6f, 0.91f, 0.63f, 0.0f, 0.0f}, {0.0f, 0.7f, 0.61f, 1.12f, 0.0f, 0.0f},
-    {0.0f, 0.6f, 1.03f, 0.87f, 0.0f, 0.0f}, {0.0f, 0.4f, 0.75f, 2.84f, 0.0f, 0.0f},
-    {0.0f, 0.8f, 0.98f, 1.84f, 0.0f, 0.0f},
-};
-
 namespace {
 
 bool HasScreen(int32_t width, int32_t height, float worldWidth, float worldHeight)

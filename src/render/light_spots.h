@@ -18,10 +18,6 @@ struct LightSpot {
     float posY;   // bottom edge of the quad, world units
 };
 
-// Spot k is lit when k < ActiveSpotCount(Settings.NumLights); rate and the frequencies never
-// change.
-extern LightSpot LightSpots[LightSpotCount];
-
 // Where a spot stands for a phase. offsetX counts pixels from the left, offsetY from the
 // bottom; row0/col0 are the top-left of its window in the normal field (top row first).
 struct SpotPlacement {

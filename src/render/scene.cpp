@@ -4,61 +4,53 @@
 #include <cstddef>
 
 #include "render/device_lifecycle.h"
-#include "render/frame_clock.h"
-#include "render/text_overlay.h"
-#include "settings/settings.h"
+#include "render/saver_run.h"
 #include "support/heap.h"
-#include "support/ranmar.h"
 #include "surface/falloff_table.h"
-#include "surface/height_field.h"
 #include "surface/normal_field.h"
-
-float WorldWidth = 4.0f;
-float WorldHeight = 3.0f;
-float SpotExtent = 0.0f;
-uint32_t SpotColors[LightSpotCount] = {};
 
 namespace {
 
 constexpr float PhaseRange = 127.0f;
 constexpr uint32_t FalloffTableBytes = FalloffTableEntries * sizeof(Vec3);
 
-void MakeSpotResources(int32_t k)
+void MakeSpotResources(SaverRun& run, int32_t k)
 {
-    CreateSpotResources(SaverRenderer, k);
-    LightSpots[k].phase = NextUniform() * PhaseRange;
+    CreateSpotResources(run.renderer, k);
+    run.scene.LightSpots[k].phase = NextUniform(run.RandomGenerator) * PhaseRange;
 }
 
-void BuildSurfaceFields()
+void BuildSurfaceFields(SurfaceFields& surface)
 {
-    FreeAllocation(NormalField);
-    NormalField = nullptr;
-    FreeAllocation(FalloffTable);
-    FalloffTable = nullptr;
+    FreeAllocation(surface.NormalField);
+    surface.NormalField = nullptr;
+    FreeAllocation(surface.FalloffTable);
+    surface.FalloffTable = nullptr;
 
-    const int32_t width = DesktopWidth;
-    const int32_t height = DesktopHeight;
+    const int32_t width = surface.DesktopWidth;
+    const int32_t height = surface.DesktopHeight;
     if (width > 0 && height > 0) {
-        NormalField = static_cast<Vec3*>(AllocateZeroed(
+        surface.NormalField = static_cast<Vec3*>(AllocateZeroed(
             static_cast<size_t>(width) * static_cast<size_t>(height) * sizeof(Vec3)));
     }
-    FalloffTable = static_cast<Vec3*>(AllocateZeroed(FalloffTableBytes));
+    surface.FalloffTable = static_cast<Vec3*>(AllocateZeroed(FalloffTableBytes));
 
     // A missing buffer (or height field) leaves its field out; the spots then stay dark.
-    if (NormalField != nullptr && HeightField != nullptr && width >= 2 && height >= 2) {
-        BuildNormalField(HeightField, width, height, NormalField);
+    if (surface.NormalField != nullptr && surface.HeightField != nullptr && width >= 2 &&
+        height >= 2) {
+        BuildNormalField(surface.HeightField, width, height, surface.NormalField);
     }
-    if (FalloffTable != nullptr) BuildFalloffTable(FalloffTable);
+    if (surface.FalloffTable != nullptr) BuildFalloffTable(surface.FalloffTable);
 }
 
 }  // namespace
 
-void PickSpotColors(uint32_t colorLight, uint32_t (&colors)[LightSpotCount])
+void PickSpotColors(uint32_t colorLight, Ranmar& generator, uint32_t (&colors)[LightSpotCount])
 {
     if (colorLight == ColorLightRandom) {
         for (uint32_t& color : colors) {
             // Exact in double: the index is the nearest (even on a tie) of r * 7, 0 to 7.
-            const long index = std::lrint(static_cast<double>(NextUniform()) * 7.0);
+            const long index = std::lrint(static_cast<double>(NextUniform(generator)) * 7.0);
             color = LightColorTable[index];
         }
     } else {
@@ -85,20 +77,18 @@ void FitWorldToScreen(int32_t width, int32_t height, float& worldWidth, float& w
     spotExtent = static_cast<float>(SpotSize) / w * worldWidth;
 }
 
-void SetupScene()
+void SetupScene(SaverRun& run)
 {
-    if (!HasRenderDevice()) return;
-
-    const int32_t activeSpots = ActiveSpotCount(Settings.NumLights);
-    for (int32_t k = 0; k < activeSpots; ++k) MakeSpotResources(k);
-
-    FitWorldToScreen(DesktopWidth, DesktopHeight, WorldWidth, WorldHeight, SpotExtent);
-    PickSpotColors(Settings.ColorLight, SpotColors);
-
-    ApplySceneStates(SaverRenderer);
-    CreateFontTexture(FontTint);
-
+    if (!HasRenderDevice(run)) return;
+    const int32_t activeSpots = ActiveSpotCount(run.Settings.NumLights);
+    for (int32_t k = 0; k < activeSpots; ++k) MakeSpotResources(run, k);
+    SceneState& scene = run.scene;
+    FitWorldToScreen(run.surface.DesktopWidth, run.surface.DesktopHeight, scene.WorldWidth,
+                     scene.WorldHeight, scene.SpotExtent);
+    PickSpotColors(run.Settings.ColorLight, run.RandomGenerator, scene.SpotColors);
+    ApplySceneStates(run.renderer);
+    CreateFontTexture(run, FontTint);
     // Started before the builds, so that the first tick's frame time includes them.
-    StartFrameClock();
-    BuildSurfaceFields();
+    StartFrameClock(run.Clock);
+    BuildSurfaceFields(run.surface);
 }

@@ -5,24 +5,18 @@
 #include <cstdio>
 #include <cstring>
 
-#include "host/host_state.h"
 #include "image/embedded_images.h"
 #include "image/image_decode.h"
 #include "render/device_lifecycle.h"
 #include "render/glyph_table.h"
-#include "settings/settings.h"
+#include "render/saver_run.h"
 #include "support/clock.h"
 #include "support/heap.h"
 
-char FpsText[16] = {};
-char ClockText[8] = {};
-char DateText[13] = {};
 // \x7F is the sheet's circled C.
 const char CreditCaption[] = "Tavrel Screensaver \x7F www.lumenwright.example";
 const char* const MonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-int32_t LastFpsSecond = 0;
-
 namespace {
 
 constexpr int32_t SheetSide = static_cast<int32_t>(FontSheetSize);
@@ -62,7 +56,7 @@ int32_t TwoDigits(int32_t value)
     return value < 0 ? 0 : value > 99 ? 99 : value;
 }
 
-void FormatClockText(int32_t hour, int32_t minute, int32_t second)
+void FormatClockText(char (&clockText)[8], int32_t hour, int32_t minute, int32_t second)
 {
     // Two digits each side, so the line never changes width; a time the platform should never
     // give still makes seven characters.
@@ -70,38 +64,38 @@ void FormatClockText(int32_t hour, int32_t minute, int32_t second)
     minute = TwoDigits(minute);
     int length = 0;
     if (hour >= 10 && minute >= 10) {
-        length = std::snprintf(ClockText, sizeof ClockText, "%d : %d", hour, minute);
+        length = std::snprintf(clockText, sizeof clockText, "%d : %d", hour, minute);
     } else if (hour >= 10) {
-        length = std::snprintf(ClockText, sizeof ClockText, "%d : 0%d", hour, minute);
+        length = std::snprintf(clockText, sizeof clockText, "%d : 0%d", hour, minute);
     } else if (minute >= 10) {
-        length = std::snprintf(ClockText, sizeof ClockText, "0%d : %d", hour, minute);
+        length = std::snprintf(clockText, sizeof clockText, "0%d : %d", hour, minute);
     } else {
-        length = std::snprintf(ClockText, sizeof ClockText, "0%d : 0%d", hour, minute);
+        length = std::snprintf(clockText, sizeof clockText, "0%d : 0%d", hour, minute);
     }
     // "|" is a blank exactly as wide as ":", so the colon blinks and the digits stay put.
-    if (length == 7 && second % 2 == 0) ClockText[3] = '|';
+    if (length == 7 && second % 2 == 0) clockText[3] = '|';
 }
 
-void FormatDateText(int32_t year, int32_t month, int32_t day)
+void FormatDateText(char (&dateText)[13], int32_t year, int32_t month, int32_t day)
 {
     const char* name = month >= 1 && month <= 12 ? MonthNames[month - 1] : "???";
-    std::snprintf(DateText, sizeof DateText, "%s %d, %d", name, day, year);
+    std::snprintf(dateText, sizeof dateText, "%s %d, %d", name, day, year);
 }
 
 }  // namespace
 
-bool CreateFontTexture(uint32_t tint)
+bool CreateFontTexture(SaverRun& run, uint32_t tint)
 {
-    if (!HasRenderDevice()) return false;
+    if (!HasRenderDevice(run)) return false;
 
     auto* pixels = static_cast<uint32_t*>(AllocateZeroed(2 * SheetPixels * sizeof(uint32_t)));
-    ImageBitmap* sheet = LoadImageResource(Host.moduleHandle, FontSheetImageNumber, 0);
+    ImageBitmap* sheet = LoadImageResource(run.moduleHandle, FontSheetImageNumber, 0);
     // Without the pixel pass the texture would carry the sheet's white and no alpha: rather
     // none at all.
     const bool prepared =
         pixels != nullptr && ReadBitmapPixels(sheet, SheetSide, SheetSide, pixels);
     if (prepared) TintSheet(pixels, tint, pixels + SheetPixels);
-    const bool made = LoadFontSheet(SaverRenderer, prepared ? pixels + SheetPixels : nullptr);
+    const bool made = LoadFontSheet(run.renderer, prepared ? pixels + SheetPixels : nullptr);
     FreeAllocation(pixels);
     DeleteBitmap(sheet);
     return prepared && made;
@@ -137,30 +131,32 @@ void LayOutTextLine(float x, float y, float scaleX, float scaleY, const char* te
     line.glyphCount = glyphs;
 }
 
-void RefreshOverlayText(float elapsedSeconds, float framesPerSecond)
+void RefreshOverlayText(OverlayText& text, float elapsedSeconds, float framesPerSecond)
 {
     const int32_t second = NearestInt32(elapsedSeconds);
-    if (second != LastFpsSecond) {
-        LastFpsSecond = second;
-        std::snprintf(FpsText, sizeof FpsText, "Fps %d", NearestInt32(framesPerSecond));
+    if (second != text.LastFpsSecond) {
+        text.LastFpsSecond = second;
+        std::snprintf(text.FpsText, sizeof text.FpsText, "Fps %d", NearestInt32(framesPerSecond));
     }
 
     LocalTime now{};
     ReadLocalTime(now);
-    FormatClockText(now.hour, now.minute, now.second);
-    FormatDateText(now.year, now.month, now.day);
+    FormatClockText(text.ClockText, now.hour, now.minute, now.second);
+    FormatDateText(text.DateText, now.year, now.month, now.day);
 }
 
-void LayOutOverlay(int32_t width, int32_t height, OverlayFrame& overlay)
+void LayOutOverlay(const OverlayText& text, const SaverSettings& settings, int32_t width,
+                   int32_t height, OverlayFrame& overlay)
 {
     uint32_t lines = 0;
-    if (Settings.bTime != 0) {
-        LayOutTextLine(0.0f, 0.0f, 0.045f, 0.02f, ClockText, width, height, overlay.lines[lines++]);
-        LayOutTextLine(0.0f, 0.027f, 0.037f, 0.017f, DateText, width, height,
+    if (settings.bTime != 0) {
+        LayOutTextLine(0.0f, 0.0f, 0.045f, 0.02f, text.ClockText, width, height,
+                       overlay.lines[lines++]);
+        LayOutTextLine(0.0f, 0.027f, 0.037f, 0.017f, text.DateText, width, height,
                        overlay.lines[lines++]);
     }
-    if (Settings.bFps != 0) {
-        LayOutTextLine(0.0f, 0.054f, 0.037f, 0.017f, FpsText, width, height,
+    if (settings.bFps != 0) {
+        LayOutTextLine(0.0f, 0.054f, 0.037f, 0.017f, text.FpsText, width, height,
                        overlay.lines[lines++]);
     }
     LayOutTextLine(0.0f, 0.96f, 0.04f, 0.02f, CreditCaption, width, height, overlay.lines[lines++]);

@@ -6,20 +6,26 @@
 
 #include "render/renderer.h"
 
-// Refreshed every tick by RefreshOverlayText.
-extern char FpsText[16];   // "Fps 60"; empty until the first refresh
-extern char ClockText[8];  // "10 : 05", with "|" for ":" in even seconds
-extern char DateText[13];  // "Dec 6, 2026"
+struct SaverRun;
+struct SaverSettings;
+
+// A run's texts, refreshed every tick by RefreshOverlayText.
+struct OverlayText {
+    char FpsText[16] = {};   // "Fps 60"; empty until the first refresh
+    char ClockText[8] = {};  // "10 : 05", with "|" for ":" in even seconds
+    char DateText[13] = {};  // "Dec 6, 2026"
+    // The running second (rounded) at which FpsText was last formatted. Never reset: the
+    // running time starts again at every scene setup, this does not.
+    int32_t LastFpsSecond = 0;
+};
+
 extern const char CreditCaption[];
 extern const char* const MonthNames[12];
-// The running second (rounded) at which FpsText was last formatted. Never reset: the running
-// time starts again at every scene setup, this does not.
-extern int32_t LastFpsSecond;
 
 // Hands the renderer the font sheet: every unlit pixel stays 0, every other takes its grey
 // level as alpha and `tint` as its colour. False when the sheet cannot be had or prepared (the
 // renderer is then told there is none) or the renderer made no texture of it.
-bool CreateFontTexture(uint32_t tint);
+bool CreateFontTexture(SaverRun& run, uint32_t tint);
 
 // Lays out text at (x, y), fractions of a viewport of width x height pixels, with glyphs
 // scaled by scaleX and scaleY times the viewport height / 29 (the height by 39 texels' worth).
@@ -29,7 +35,8 @@ void LayOutTextLine(float x, float y, float scaleX, float scaleY, const char* te
 
 // Once a tick, after the frame clock: the frame rate text when the rounded running second
 // changes, the clock and the date from the local time every time.
-void RefreshOverlayText(float elapsedSeconds, float framesPerSecond);
+void RefreshOverlayText(OverlayText& text, float elapsedSeconds, float framesPerSecond);
 
 // Once a frame: the lines the settings ask for, laid out for a viewport of width x height.
-void LayOutOverlay(int32_t width, int32_t height, OverlayFrame& overlay);
+void LayOutOverlay(const OverlayText& text, const SaverSettings& settings, int32_t width,
+                   int32_t height, OverlayFrame& overlay);

@@ -2,8 +2,6 @@
 
 #include "settings/settings_store.h"
 
-SaverSettings Settings;
-
 namespace {
 
 struct SettingsValue {
@@ -56,14 +54,4 @@ void SaveSettings(const SaverSettings& settings)
     // Three bytes, no terminating zero: the length the saver has always written.
     SetStoreValue(key, "[Version]", StoreTypeString, VersionText, sizeof VersionText);
     CloseStoreKey(key);
-}
-
-void LoadSettings()
-{
-    LoadSettings(Settings);
-}
-
-void SaveSettings()
-{
-    SaveSettings(Settings);
 }

@@ -1,4 +1,4 @@
-// The saver's persistent settings: one process-wide record, loaded from and stored to the
+// The saver's persistent settings: a record loaded from and stored to the
 // per-user settings store under the key "Control Panel\Desktop\3D Tavrel Screensaver".
 #pragma once
 
@@ -16,8 +16,6 @@ struct SaverSettings {
 
     bool operator==(const SaverSettings&) const = default;
 };
-
-extern SaverSettings Settings;
 
 // The settings key below the current user's root; its values are named "[bTnL]", "[bTime]",
 // "[bFps]", "[Prominent]", "[Light Speed]", "[Num Lights]", "[Color Light]" and "[Version]".
@@ -57,7 +55,3 @@ inline uint32_t LightSpeedInRange(uint32_t lightSpeed)
 void LoadSettings(SaverSettings& settings);
 // Writes all seven fields as 32-bit values and "[Version]" as the three bytes "1.0".
 void SaveSettings(const SaverSettings& settings);
-
-// The same for the process-wide record.
-void LoadSettings();
-void SaveSettings();

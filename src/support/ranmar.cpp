@@ -1,7 +1,5 @@
 #include "support/ranmar.h"
 
-Ranmar RandomGenerator;
-
 void SeedRanmar(Ranmar& state, uint32_t ij, uint32_t kl)
 {
     if (ij > 31328) ij = 31328;

@@ -1,5 +1,5 @@
 // Marsaglia-Zaman universal random generator (RANMAR), single-precision storage.
-// The saver draws its spot phases and random colours from one process-wide instance.
+// Each run of the saver draws its spot phases and random colours from its own instance.
 #pragma once
 
 #include <cstdint>
@@ -18,15 +18,5 @@ void SeedRanmar(Ranmar& state, uint32_t ij, uint32_t kl);
 // A multiple of 2^-24 in [0, 1).
 float NextUniform(Ranmar& state);
 
-// The process-wide generator, seeded once by the process start.
-extern Ranmar RandomGenerator;
-inline void SeedRanmar(uint32_t ij, uint32_t kl)
-{
-    SeedRanmar(RandomGenerator, ij, kl);
-}
-// The process start's seeding: from the clock's milliseconds, kept to the generator's ranges.
-void SeedFromClock();
-inline float NextUniform()
-{
-    return NextUniform(RandomGenerator);
-}
+// The start of a run's seeding: from the clock's milliseconds, kept to the generator's ranges.
+void SeedFromClock(Ranmar& state);

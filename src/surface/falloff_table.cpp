@@ -3,8 +3,6 @@
 #include <cmath>
 #include <numbers>
 
-Vec3* FalloffTable = nullptr;
-
 void BuildFalloffTable(Vec3* falloffTable)
 {
     if (falloffTable == nullptr) return;

@@ -7,9 +7,5 @@
 
 constexpr int32_t FalloffTableEntries = 256 * 256;
 
-// Allocated and built by the renderer's scene setup, freed by its shut-down; null when there is
-// none.
-extern Vec3* FalloffTable;
-
 // Fills all 65,536 entries, row by row from the top-left texel.
 void BuildFalloffTable(Vec3* falloffTable);

@@ -1,10 +1,5 @@
 #include "surface/height_field.h"
 
-int32_t DesktopWidth = 0;
-int32_t DesktopHeight = 0;
-uint32_t DesktopPixelCount = 0;
-uint8_t* HeightField = nullptr;
-
 void HeightFieldFromSnapshot(const uint8_t* snapshot, int32_t width, int32_t height,
                              uint8_t* heightField)
 {

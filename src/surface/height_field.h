@@ -5,26 +5,30 @@
 #include <cstddef>
 #include <cstdint>
 
-// Screen size fixed by the capture; 0 until a capture gets past its first step.
-extern int32_t DesktopWidth;
-extern int32_t DesktopHeight;
-extern uint32_t DesktopPixelCount;  // W * H, the HeightField's size in bytes
-extern uint8_t* HeightField;        // from AllocateZeroed; null when there is none
+struct Vec3;
 
-// Takes the snapshot of the screen and fills the globals above. False when the screen could not
-// be read (update lock refused, no device context, bitmap or memory, failed copy, empty screen);
-// then nothing is allocated, nothing is held and the globals are unchanged. One back end per
-// platform.
-bool CaptureDesktop();
+// One run's surface: the screen size the capture fixed and the fields built over it. Buffers
+// come from AllocateZeroed and are null when there is none.
+struct SurfaceFields {
+    int32_t DesktopWidth = 0;  // 0 until a capture gets past its first step
+    int32_t DesktopHeight = 0;
+    uint32_t DesktopPixelCount = 0;  // W * H, the HeightField's size in bytes
+    uint8_t* HeightField = nullptr;
+    Vec3* NormalField = nullptr;   // built by the scene setup
+    Vec3* FalloffTable = nullptr;  // likewise
+};
+
+// Frees the three fields; the size stays.
+void FreeSurfaceFields(SurfaceFields& surface);
 
 // The surface when no snapshot can be had: all heights 0 over a screen of width x height, so
-// the spots still light a flat desktop of the right size. False, with the globals unchanged,
+// the spots still light a flat desktop of the right size. False, with the surface unchanged,
 // for an empty screen, one whose pixel count does not fit 32 bits, or no memory.
-bool UseFlatHeightField(int32_t width, int32_t height);
+bool UseFlatHeightField(SurfaceFields& surface, int32_t width, int32_t height);
 
 // Makes `heights` (width x height bytes, from the process heap, a pixel count within 32 bits)
-// the process's height field, freeing any earlier one.
-void InstallHeightField(uint8_t* heights, int32_t width, int32_t height);
+// the surface's height field, freeing any earlier one.
+void InstallHeightField(SurfaceFields& surface, uint8_t* heights, int32_t width, int32_t height);
 
 // Bytes of one row of a 24-bit snapshot: 3 per pixel, rounded up to a multiple of 4.
 inline size_t SnapshotStride(int32_t width)

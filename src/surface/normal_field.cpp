@@ -5,8 +5,6 @@
 
 #include "surface/normal_field_paths.h"
 
-Vec3* NormalField = nullptr;
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif

@@ -5,10 +5,6 @@
 
 #include "support/vecmath.h"
 
-// W * H normals; the renderer's scene setup allocates and builds them, its shut-down frees
-// them. Null when there is none.
-extern Vec3* NormalField;
-
 // Fills normalField (W * H entries, zero-filled by the caller) from the bottom-up heightField.
 // The last column and the bottom screen row are left untouched. When W or H is below 2 (a
 // failed capture leaves 0 x 0) or a buffer is missing, nothing is read or written.

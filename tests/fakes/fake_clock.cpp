@@ -15,6 +15,11 @@ int64_t QueryCounter()
     return reading;
 }
 
+uint32_t ReadTickCount()
+{
+    return FakeClock.tickCount;
+}
+
 void ReadLocalTime(LocalTime& out)
 {
     out = FakeClock.localTime;

@@ -10,6 +10,7 @@ struct FakeClockControl {
     int64_t counter = 0;
     int64_t stepPerRead = 0;  // added after every QueryCounter
     int readCount = 0;
+    uint32_t tickCount = 0;  // what ReadTickCount gives
     LocalTime localTime{2026, 12, 6, 10, 5, 7};
 };
 

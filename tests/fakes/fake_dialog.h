@@ -1,4 +1,4 @@
-// Fake of settings/dialog_services.h: controls kept in memory by id, behaving as the real ones
+// Fake of host/win32/dialog_services.h: controls kept in memory by id, behaving as the real ones
 // do where the dialog relies on it (a sorted list sorts, a slider keeps to 0..100, a list
 // selection outside the entries selects nothing). The shell and the messages are logged in
 // CallLog: "ShellOpen <file> | <parameters>" ("-" for none), "ShowStopMessage <text>",
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "settings/dialog_services.h"
+#include "host/win32/dialog_services.h"
 
 struct FakeDialogItem {
     std::string text;

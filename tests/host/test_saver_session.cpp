@@ -8,10 +8,9 @@
 
 #include "fake_dialog.h"
 #include "fake_saver_services.h"
-#include "host/host_state.h"
 #include "host/saver_session.h"
+#include "host/win32/settings_dialog.h"
 #include "render_fixture.h"
-#include "settings/settings_dialog.h"
 
 namespace {
 
@@ -32,21 +31,30 @@ protected:
         RendererTest::TearDown();
     }
 
+    // A new session over the run as it stands.
     static void ResetSession()
     {
-        Host = HostState{};
+        const SaverRun kept = run;
+        session = SaverSession{};
+        run = kept;
         FakeSaverServices = FakeSaverServicesControl{};
+    }
+    // The run's start as far as the settings go: loaded, as stored and as the run goes by.
+    static void LoadRunSettings()
+    {
+        LoadSettings(run.StoredSettings);
+        run.Settings = run.StoredSettings;
     }
 
     // The window as a host brings it up: created, shown and drawing, the pointer parked.
     static void StartSession(uint32_t previewFlag)
     {
-        Host.previewFlag = previewFlag;
-        Host.mode = previewFlag != 0 ? SaverMode::Preview : SaverMode::Saver;
-        Host.saverWindow = TestWindow;
-        OnSaverCreate(TestWindow);
-        StartRendering(TestWindow, previewFlag);
-        ParkCursor();
+        session.previewFlag = previewFlag;
+        session.mode = previewFlag != 0 ? SaverMode::Preview : SaverMode::Saver;
+        session.saverWindow = TestWindow;
+        OnSaverCreate(session, TestWindow);
+        StartRendering(session, TestWindow);
+        ParkCursor(session);
         CallLog.clear();
     }
 
@@ -54,11 +62,11 @@ protected:
     // end-of-window message, which the window handles at once.
     static void BringUpSaver()
     {
-        FakeWindow.onSendDestroy = [] { OnSaverDestroy(); };
-        Host.saverWindow = TestWindow;
-        OnSaverCreate(TestWindow);
-        StartRendering(TestWindow, Saver);
-        ParkCursor();
+        FakeWindow.onSendDestroy = [] { OnSaverDestroy(session); };
+        session.saverWindow = TestWindow;
+        OnSaverCreate(session, TestWindow);
+        StartRendering(session, TestWindow);
+        ParkCursor(session);
     }
 
     static size_t Count(const std::string& prefix) { return CallsStartingWith(prefix).size(); }
@@ -85,42 +93,42 @@ TEST_F(SaverSessionTest, ARunFromCreationToQuitInSaverMode)
 {
     FakeSaverServices.cursorX = 500;
     FakeSaverServices.cursorY = 400;
-    Host.saverWindow = TestWindow;
-    OnSaverCreate(TestWindow);
-    StartRendering(TestWindow, Saver);
-    ParkCursor();
-    EXPECT_TRUE(HasRenderDevice());
+    session.saverWindow = TestWindow;
+    OnSaverCreate(session, TestWindow);
+    StartRendering(session, TestWindow);
+    ParkCursor(session);
+    EXPECT_TRUE(HasRenderDevice(run));
     EXPECT_EQ(FakeSaverServices.cursorX, ParkedCursorX);
     EXPECT_EQ(FakeSaverServices.cursorY, ParkedCursorY);
     EXPECT_EQ(Count("StartFrameTimer 77"), 1u);
     EXPECT_EQ(Count("CaptureKeyboard 77"), 1u);
-    OnSaverTimer();
+    OnSaverTimer(session);
     EXPECT_EQ(FakeRenderer.framesPresented, 1);
 
     // The key: the scene and the device go before the password is asked for; none is in use.
-    OnSaverKeyDown();
+    OnSaverKeyDown(session);
     EXPECT_EQ(Ordered({"Release", "OpenPasswordPrompt", "PostCloseMessage"}),
               (std::vector<std::string>{"ReleaseSceneResources", "ReleaseRendererDevice",
                                         "OpenPasswordPrompt -> none", "PostCloseMessage 77"}));
 
     CallLog.clear();
-    Settings.LightSpeed = 77;  // changed since the start: the close stores it
-    OnSaverClose();
+    run.StoredSettings.LightSpeed = 77;  // changed since the start: the close stores it
+    OnSaverClose(session);
     EXPECT_EQ(Ordered({"Release", "SaveSettings", "CloseRenderer"}),
               (std::vector<std::string>{"ReleaseSceneResources", "SaveSettings", "CloseRenderer",
                                         "ReleaseKeyboard"}));
     const FakeStoreValue* speed = FindFakeValue(SettingsKeyPath, "[Light Speed]");
     ASSERT_NE(speed, nullptr);
     EXPECT_EQ(speed->data, (std::vector<uint8_t>{77, 0, 0, 0}));
-    OnSaverDestroy();
+    OnSaverDestroy(session);
     EXPECT_EQ(FakeSaverServices.cursorX, 500);
     EXPECT_EQ(FakeSaverServices.cursorY, 400);
     EXPECT_EQ(CallLog.back(), "PostQuit 0");
     EXPECT_EQ(Count("ReportSaverRunning 0"), 1u);
-    EXPECT_EQ(Host.endAccepted, 1u);
-    EXPECT_EQ(Host.windowClosed, 1u);
-    EXPECT_EQ(SaverRenderer, nullptr);
-    EXPECT_EQ(HeightField, nullptr);
+    EXPECT_EQ(session.endAccepted, 1u);
+    EXPECT_EQ(session.windowClosed, 1u);
+    EXPECT_EQ(run.renderer, nullptr);
+    EXPECT_EQ(run.surface.HeightField, nullptr);
 }
 
 TEST_F(SaverSessionTest, PointerMovesEndTheSaverAtTheSixthChangedCoordinate)
@@ -153,13 +161,13 @@ TEST_F(SaverSessionTest, PointerMovesEndTheSaverAtTheSixthChangedCoordinate)
         StartSession(Saver);
         size_t endedAt = 0;
         for (size_t i = 0; i < c.moves.size() && endedAt == 0; ++i) {
-            OnSaverMouseMove(c.moves[i].first, c.moves[i].second);
+            OnSaverMouseMove(session, c.moves[i].first, c.moves[i].second);
             if (EndRequested()) endedAt = i + 1;
         }
         EXPECT_EQ(endedAt, c.endsAt);
         // Every move hides the pointer, counted or not.
         EXPECT_EQ(Count("HideCursor"), endedAt != 0 ? endedAt : c.moves.size());
-        OnSaverClose();
+        OnSaverClose(session);
     }
 }
 
@@ -172,17 +180,17 @@ TEST_F(SaverSessionTest, WhichEventsEndTheSaverInEachMode)
         bool endsPreview;
     };
     const Case cases[] = {
-        {"key", [] { OnSaverKeyDown(); }, true, false},
-        {"button", [] { OnSaverButtonDown(); }, true, false},
-        {"another program active", [] { OnSaverActivateApp(false); }, true, false},
-        {"the saver itself active", [] { OnSaverActivateApp(true); }, false, false},
-        {"power suspend", [] { OnSaverPowerSuspend(); }, true, true},
+        {"key", [] { OnSaverKeyDown(session); }, true, false},
+        {"button", [] { OnSaverButtonDown(session); }, true, false},
+        {"another program active", [] { OnSaverActivateApp(session, false); }, true, false},
+        {"the saver itself active", [] { OnSaverActivateApp(session, true); }, false, false},
+        {"power suspend", [] { OnSaverPowerSuspend(session); }, true, true},
         {"many moves",
          [] {
-             for (uint32_t i = 1; i <= 20; ++i) OnSaverMouseMove(i, i);
+             for (uint32_t i = 1; i <= 20; ++i) OnSaverMouseMove(session, i, i);
          },
          true, false},
-        {"timer", [] { OnSaverTimer(); }, false, false},
+        {"timer", [] { OnSaverTimer(session); }, false, false},
     };
     for (const uint32_t mode : {Saver, Preview}) {
         for (const Case& c : cases) {
@@ -195,7 +203,7 @@ TEST_F(SaverSessionTest, WhichEventsEndTheSaverInEachMode)
             if (mode == Preview) {
                 EXPECT_EQ(Count("HideCursor"), 0u);
             }
-            OnSaverClose();
+            OnSaverClose(session);
         }
     }
 }
@@ -205,15 +213,17 @@ TEST_F(SaverSessionTest, SystemCommandsAndPointerShapeInEachMode)
     const SystemCommand swallowed[] = {SystemCommand::NextWindow, SystemCommand::PreviousWindow,
                                        SystemCommand::Close, SystemCommand::ScreenSave};
     StartSession(Saver);
-    for (const SystemCommand command : swallowed) EXPECT_TRUE(OnSaverSystemCommand(command));
-    EXPECT_FALSE(OnSaverSystemCommand(SystemCommand::Other));
-    EXPECT_TRUE(OnSaverSetCursor());
+    for (const SystemCommand command : swallowed)
+        EXPECT_TRUE(OnSaverSystemCommand(session, command));
+    EXPECT_FALSE(OnSaverSystemCommand(session, SystemCommand::Other));
+    EXPECT_TRUE(OnSaverSetCursor(session));
     EXPECT_FALSE(EndRequested());
 
-    Host.previewFlag = Preview;
-    Host.mode = SaverMode::Preview;
-    for (const SystemCommand command : swallowed) EXPECT_FALSE(OnSaverSystemCommand(command));
-    EXPECT_FALSE(OnSaverSetCursor());
+    session.previewFlag = Preview;
+    session.mode = SaverMode::Preview;
+    for (const SystemCommand command : swallowed)
+        EXPECT_FALSE(OnSaverSystemCommand(session, command));
+    EXPECT_FALSE(OnSaverSetCursor(session));
     EXPECT_EQ(Count("HideCursor"), 1u);
 }
 
@@ -228,22 +238,22 @@ TEST_F(SaverSessionTest, ARefusedPasswordBringsThePictureBackAndTheNextOneEnds)
     // settings stored meanwhile (one light) are read when the picture comes back.
     bool cursorLeftAlone = false;
     FakeSaverServices.whilePromptIsOpen = [&] {
-        OnSaverKeyDown();
-        OnSaverButtonDown();
-        OnSaverPowerSuspend();
-        OnSaverTimer();
-        cursorLeftAlone = !OnSaverSetCursor();
+        OnSaverKeyDown(session);
+        OnSaverButtonDown(session);
+        OnSaverPowerSuspend(session);
+        OnSaverTimer(session);
+        cursorLeftAlone = !OnSaverSetCursor(session);
         PutFakeDword(SettingsKeyPath, "[Num Lights]", 0);
     };
-    OnSaverKeyDown();
+    OnSaverKeyDown(session);
     FakeSaverServices.whilePromptIsOpen = nullptr;
 
     EXPECT_EQ(Count("OpenPasswordPrompt"), 1u);
     EXPECT_EQ(FakeRenderer.framesPresented, 0);
     EXPECT_TRUE(cursorLeftAlone);
     EXPECT_EQ(Count("PostCloseMessage"), 0u);
-    EXPECT_EQ(Host.passwordDialogActive, 0u);
-    EXPECT_EQ(Host.endAccepted, 0u);
+    EXPECT_EQ(session.passwordDialogActive, 0u);
+    EXPECT_EQ(session.endAccepted, 0u);
     EXPECT_EQ(Ordered({"Release", "Recreate", "LoadSettings", "LoadFontSheet", "AskPassword",
                        "OpenPasswordPrompt", "ClosePasswordPrompt"}),
               (std::vector<std::string>{"ReleaseSceneResources", "ReleaseRendererDevice",
@@ -251,28 +261,28 @@ TEST_F(SaverSessionTest, ARefusedPasswordBringsThePictureBackAndTheNextOneEnds)
                                         "AskPassword -> 0", "ClosePasswordPrompt",
                                         "RecreateRendererDevice -> device", "LoadSettings",
                                         "LoadFontSheet -> font"}));
-    ASSERT_TRUE(HasRenderDevice());
-    EXPECT_EQ(Settings.NumLights, 0u);
+    ASSERT_TRUE(HasRenderDevice(run));
+    EXPECT_EQ(run.Settings.NumLights, 0u);
     EXPECT_TRUE(FakeRenderer.spotResources[0]);
     EXPECT_FALSE(FakeRenderer.spotResources[1]);
 
     // The picture is back; the count of moves starts again from nothing.
     CallLog.clear();
-    OnSaverTimer();
+    OnSaverTimer(session);
     EXPECT_EQ(FakeRenderer.framesPresented, 1);
-    for (uint32_t x = 101; x <= 105; ++x) OnSaverMouseMove(x, 0);
+    for (uint32_t x = 101; x <= 105; ++x) OnSaverMouseMove(session, x, 0);
     EXPECT_FALSE(EndRequested());
 
-    OnSaverMouseMove(106, 0);
+    OnSaverMouseMove(session, 106, 0);
     EXPECT_EQ(Count("AskPassword -> 1"), 1u);
     EXPECT_EQ(Count("PostCloseMessage 77"), 1u);
-    EXPECT_EQ(Host.endAccepted, 1u);
+    EXPECT_EQ(session.endAccepted, 1u);
 
     // Accepted: nothing asks again, whatever arrives before the close.
     CallLog.clear();
-    OnSaverKeyDown();
-    OnSaverPowerSuspend();
-    for (uint32_t x = 1; x <= 10; ++x) OnSaverMouseMove(x, x);
+    OnSaverKeyDown(session);
+    OnSaverPowerSuspend(session);
+    for (uint32_t x = 1; x <= 10; ++x) OnSaverMouseMove(session, x, x);
     EXPECT_FALSE(EndRequested());
     EXPECT_EQ(Count("Release"), 0u);
 }
@@ -303,15 +313,15 @@ TEST_F(SaverSessionTest, AFailedStartEndsWithoutMovingThePointer)
         EXPECT_EQ(FakeSaverServices.cursorX, 300);
         EXPECT_EQ(FakeSaverServices.cursorY, 200);
         EXPECT_EQ(Count("CaptureKeyboard"), 0u);
-        EXPECT_FALSE(HasRenderDevice());
+        EXPECT_FALSE(HasRenderDevice(run));
 
         // A close that comes after all still stores the settings and lets go of everything.
         CallLog.clear();
-        OnSaverClose();
+        OnSaverClose(session);
         EXPECT_EQ(Ordered({"SaveSettings"}).size(), 1u);
         EXPECT_EQ(CallLog.back(), "ReleaseKeyboard");
-        EXPECT_EQ(SaverRenderer, nullptr);
-        StartRendering(TestWindow, Saver);
+        EXPECT_EQ(run.renderer, nullptr);
+        StartRendering(session, TestWindow);
         EXPECT_EQ(Count("OpenRenderer"), 0u);
     }
 }
@@ -320,36 +330,37 @@ TEST_F(SaverSessionTest, WithoutHardwareTransformAStoredUseTnlEndsTheSaverUntilT
 {
     FakeRenderer.display.hardwareTransformLighting = false;
     PutFakeDword(SettingsKeyPath, "[bTnL]", 1);
-    LoadSettings();
+    LoadRunSettings();
     FakeSaverServices.cursorX = 300;
     BringUpSaver();
     EXPECT_TRUE(FakeRenderer.options.hardwareVertexProcessing);
     EXPECT_EQ(CallsStartingWith("ShowErrorMessage"),
               std::vector<std::string>{"ShowErrorMessage 77 Error: CreateDevice FAILED"});
-    EXPECT_FALSE(HasRenderDevice());
+    EXPECT_FALSE(HasRenderDevice(run));
     EXPECT_EQ(Count("CaptureKeyboard"), 0u);
     EXPECT_EQ(FakeSaverServices.cursorX, 300);
-    CloseRenderer(SaverRenderer);  // the process ends
+    CloseRenderer(run.renderer);  // the process ends
 
     // The settings dialog on that adapter offers no "Use TnL", and its OK stores it off.
     ResetFakeDialog();
-    LoadSettings();
-    OnSettingsDialogInit(55);
+    SettingsDialogState dialogState;
+    LoadSettings(dialogState.Settings);
+    OnSettingsDialogInit(dialogState, 55);
     EXPECT_FALSE(FakeDialog.items[ItemUseTnl].enabled);
     EXPECT_EQ(FakeDialog.items[ItemUseTnl].check, 0u);
-    OnSettingsDialogCommand(55, ItemOk);
+    OnSettingsDialogCommand(dialogState, 55, ItemOk);
     EXPECT_EQ(FakeDialog.result, 0);
 
     // The next run draws, with software vertex processing.
     ResetSession();
-    Settings = SaverSettings{};
-    LoadSettings();
+    run.Settings = SaverSettings{};
+    LoadRunSettings();
     StartSession(Saver);
-    ASSERT_TRUE(HasRenderDevice());
+    ASSERT_TRUE(HasRenderDevice(run));
     EXPECT_FALSE(FakeRenderer.options.hardwareVertexProcessing);
-    OnSaverTimer();
+    OnSaverTimer(session);
     EXPECT_EQ(FakeRenderer.framesPresented, 1);
-    OnSaverClose();
+    OnSaverClose(session);
 }
 
 }  // namespace

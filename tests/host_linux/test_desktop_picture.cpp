@@ -227,16 +227,13 @@ TEST(DesktopPicture, AStreamThatIsNoPictureIsNotReadToItsEnd)
 
 class CaptureFromSource : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        FreeAllocation(HeightField);
-        HeightField = nullptr;
-        DesktopWidth = 0;
-        DesktopHeight = 0;
-        DesktopPixelCount = 0;
-        CaptureSource = DesktopSource{};
-    }
+    void TearDown() override { FreeSurfaceFields(surface); }
+    bool Capture() { return CaptureDesktop(surface, source, reason); }
+
     TempFolder folder;
+    SurfaceFields surface;
+    DesktopSource source;
+    std::string reason;
 };
 
 TEST_F(CaptureFromSource, PictureFileGivesHeightsBottomRowFirst)
@@ -245,48 +242,49 @@ TEST_F(CaptureFromSource, PictureFileGivesHeightsBottomRowFirst)
     const RgbPicture picture{2, 2, {255, 255, 255, 0, 0, 0, 255, 0, 0, 128, 128, 128}};
     const std::string path = folder / "desk.png";
     WriteBytes(path, EncodePng(picture));
-    CaptureSource.kind = DesktopSourceKind::PictureFile;
-    CaptureSource.picturePath = path;
+    source.kind = DesktopSourceKind::PictureFile;
+    source.picturePath = path;
 
-    ASSERT_TRUE(CaptureDesktop()) << CaptureFailureReason();
-    EXPECT_EQ(DesktopWidth, 2);
-    EXPECT_EQ(DesktopHeight, 2);
-    EXPECT_EQ(DesktopPixelCount, 4u);
-    ASSERT_NE(HeightField, nullptr);
-    EXPECT_EQ((std::vector<int>(HeightField, HeightField + 4)), (std::vector<int>{42, 63, 127, 0}));
-    EXPECT_TRUE(CaptureFailureReason().empty());
+    ASSERT_TRUE(Capture()) << reason;
+    EXPECT_EQ(surface.DesktopWidth, 2);
+    EXPECT_EQ(surface.DesktopHeight, 2);
+    EXPECT_EQ(surface.DesktopPixelCount, 4u);
+    ASSERT_NE(surface.HeightField, nullptr);
+    EXPECT_EQ((std::vector<int>(surface.HeightField, surface.HeightField + 4)),
+              (std::vector<int>{42, 63, 127, 0}));
+    EXPECT_TRUE(reason.empty());
 }
 
 TEST_F(CaptureFromSource, FailedCaptureKeepsTheDesktopItHad)
 {
-    CaptureSource.kind = DesktopSourceKind::DemoDesktop;
-    CaptureSource.demoWidth = 300;
-    CaptureSource.demoHeight = 200;
-    ASSERT_TRUE(CaptureDesktop());
-    const uint8_t* before = HeightField;
+    source.kind = DesktopSourceKind::DemoDesktop;
+    source.demoWidth = 300;
+    source.demoHeight = 200;
+    ASSERT_TRUE(Capture());
+    const uint8_t* before = surface.HeightField;
 
-    CaptureSource.kind = DesktopSourceKind::PictureFile;
-    CaptureSource.picturePath = folder / "absent.jpg";
-    EXPECT_FALSE(CaptureDesktop());
-    EXPECT_NE(CaptureFailureReason().find("absent.jpg"), std::string::npos);
-    EXPECT_EQ(HeightField, before);
-    EXPECT_EQ(DesktopWidth, 300);
-    EXPECT_EQ(DesktopHeight, 200);
+    source.kind = DesktopSourceKind::PictureFile;
+    source.picturePath = folder / "absent.jpg";
+    EXPECT_FALSE(Capture());
+    EXPECT_NE(reason.find("absent.jpg"), std::string::npos);
+    EXPECT_EQ(surface.HeightField, before);
+    EXPECT_EQ(surface.DesktopWidth, 300);
+    EXPECT_EQ(surface.DesktopHeight, 200);
 }
 
 TEST_F(CaptureFromSource, DemoDesktopOfTheAskedSize)
 {
-    CaptureSource.kind = DesktopSourceKind::DemoDesktop;
-    CaptureSource.demoWidth = 333;
-    CaptureSource.demoHeight = 97;
-    ASSERT_TRUE(CaptureDesktop());
-    EXPECT_EQ(DesktopWidth, 333);
-    EXPECT_EQ(DesktopHeight, 97);
-    EXPECT_EQ(DesktopPixelCount, 333u * 97u);
+    source.kind = DesktopSourceKind::DemoDesktop;
+    source.demoWidth = 333;
+    source.demoHeight = 97;
+    ASSERT_TRUE(Capture());
+    EXPECT_EQ(surface.DesktopWidth, 333);
+    EXPECT_EQ(surface.DesktopHeight, 97);
+    EXPECT_EQ(surface.DesktopPixelCount, 333u * 97u);
 
-    CaptureSource.demoWidth = 0;
-    EXPECT_FALSE(CaptureDesktop());
-    EXPECT_EQ(DesktopWidth, 333);
+    source.demoWidth = 0;
+    EXPECT_FALSE(Capture());
+    EXPECT_EQ(surface.DesktopWidth, 333);
 }
 
 }  // namespace

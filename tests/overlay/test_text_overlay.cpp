@@ -52,14 +52,14 @@ float LineEnd(const OverlayLine& line)
 TEST_F(OverlayTest, TheFontSheetTakesAlphaFromTheGreyAndColourFromTheTintTopRowFirst)
 {
     UseFlatDesktop(300, 300);
-    CreateRenderDevice(TestWindow, 0);
+    CreateRenderDevice(run, TestWindow, 0);
     ImageBitmap* sheet = LoadImageResource(0, FontSheetImageNumber, 0);
     ASSERT_NE(sheet, nullptr);
 
     // Any tint works the same way; this one has a different nibble in every channel.
     for (const uint32_t tint : {FontTint, 0x0012EF80u}) {
         SCOPED_TRACE(tint);
-        ASSERT_TRUE(CreateFontTexture(tint));
+        ASSERT_TRUE(CreateFontTexture(run, tint));
         ASSERT_EQ(FakeRenderer.fontSheet.size(), 256u * 256u);
         int lit = 0, wrong = 0;
         for (uint32_t t = 0; t < 256; ++t) {
@@ -85,9 +85,9 @@ TEST_F(OverlayTest, TheFontSheetTakesAlphaFromTheGreyAndColourFromTheTintTopRowF
 TEST_F(OverlayTest, ASheetThatCannotBeHadIsHandedOverAsNone)
 {
     UseFlatDesktop(300, 300);
-    CreateRenderDevice(TestWindow, 0);
+    CreateRenderDevice(run, TestWindow, 0);
     FakeHeap.failAfter = 0;
-    EXPECT_FALSE(CreateFontTexture(FontTint));
+    EXPECT_FALSE(CreateFontTexture(run, FontTint));
     EXPECT_EQ(CallLog.back(), "LoadFontSheet -> none");
 }
 
@@ -163,15 +163,15 @@ TEST_F(OverlayTest, TheClockShowsTwoDigitsAndBlinksItsColonInPlace)
                  {23, 59, 59, "23 : 59"}, {0, 0, 0, "00 | 00"},  {7, 30, 31, "07 : 30"}};
     for (const auto& c : cases) {
         SetLocalTime(2026, 12, 6, c.hour, c.minute, c.second);
-        RefreshOverlayText(0.0f, 0.0f);
-        EXPECT_STREQ(ClockText, c.text);
+        RefreshOverlayText(run.text, 0.0f, 0.0f);
+        EXPECT_STREQ(run.text.ClockText, c.text);
     }
     // The blank "|" is exactly as wide as ":", so the digits do not move.
     float ends[2];
     for (const int32_t second : {7, 8}) {
         SetLocalTime(2026, 12, 6, 10, 5, second);
-        RefreshOverlayText(0.0f, 0.0f);
-        ends[second - 7] = LineEnd(LayOut(ClockText, 0.045f, 0.02f));
+        RefreshOverlayText(run.text, 0.0f, 0.0f);
+        ends[second - 7] = LineEnd(LayOut(run.text.ClockText, 0.045f, 0.02f));
     }
     EXPECT_EQ(ends[0], ends[1]);
     EXPECT_EQ(TexelWidth(':'), TexelWidth('|'));
@@ -180,35 +180,35 @@ TEST_F(OverlayTest, TheClockShowsTwoDigitsAndBlinksItsColonInPlace)
 TEST_F(OverlayTest, TheDateNamesTheMonthAndFitsItsTwelveCharacters)
 {
     SetLocalTime(2026, 9, 30, 12, 0, 0);
-    RefreshOverlayText(0.0f, 0.0f);
-    EXPECT_STREQ(DateText, "Sep 30, 2026");
-    EXPECT_EQ(std::strlen(DateText), 12u);
+    RefreshOverlayText(run.text, 0.0f, 0.0f);
+    EXPECT_STREQ(run.text.DateText, "Sep 30, 2026");
+    EXPECT_EQ(std::strlen(run.text.DateText), 12u);
     SetLocalTime(2026, 12, 6, 12, 0, 0);
-    RefreshOverlayText(0.0f, 0.0f);
-    EXPECT_STREQ(DateText, "Dec 6, 2026");
+    RefreshOverlayText(run.text, 0.0f, 0.0f);
+    EXPECT_STREQ(run.text.DateText, "Dec 6, 2026");
     SetLocalTime(2027, 1, 1, 0, 0, 0);
-    RefreshOverlayText(0.0f, 0.0f);
-    EXPECT_STREQ(DateText, "Jan 1, 2027");
+    RefreshOverlayText(run.text, 0.0f, 0.0f);
+    EXPECT_STREQ(run.text.DateText, "Jan 1, 2027");
 
     // A local time the platform should never give: no read outside the month names, no write
     // outside the texts.
     for (const int32_t month : {0, 13, -1, INT32_MAX}) {
         SetLocalTime(INT32_MIN, month, INT32_MAX, 100, -100, -3);
-        RefreshOverlayText(0.0f, 0.0f);
-        EXPECT_LE(std::strlen(DateText), 12u);
-        EXPECT_LE(std::strlen(ClockText), 7u);
-        EXPECT_EQ(std::string(DateText).rfind("???", 0), 0u) << month;
+        RefreshOverlayText(run.text, 0.0f, 0.0f);
+        EXPECT_LE(std::strlen(run.text.DateText), 12u);
+        EXPECT_LE(std::strlen(run.text.ClockText), 7u);
+        EXPECT_EQ(std::string(run.text.DateText).rfind("???", 0), 0u) << month;
     }
 }
 
 TEST_F(OverlayTest, TheFrameRateTextChangesWhenTheRoundedSecondDoes)
 {
-    EXPECT_STREQ(FpsText, "");
+    EXPECT_STREQ(run.text.FpsText, "");
     const struct {
         float elapsed, fps;
         const char* text;
     } steps[] = {
-        {0.4f, 30.0f, ""},         // rounds to 0, as LastFpsSecond starts
+        {0.4f, 30.0f, ""},         // rounds to 0, as run.text.LastFpsSecond starts
         {0.5f, 31.0f, ""},         // a tie goes to the even 0
         {0.6f, 59.5f, "Fps 60"},   // second 1; the rate rounds half to even
         {1.4f, 10.0f, "Fps 60"},   // still second 1
@@ -218,10 +218,10 @@ TEST_F(OverlayTest, TheFrameRateTextChangesWhenTheRoundedSecondDoes)
         {0.6f, 75.0f, "Fps 75"},   // a new scene's clock: 1 differs from 3
     };
     for (const auto& step : steps) {
-        RefreshOverlayText(step.elapsed, step.fps);
-        EXPECT_STREQ(FpsText, step.text) << step.elapsed;
+        RefreshOverlayText(run.text, step.elapsed, step.fps);
+        EXPECT_STREQ(run.text.FpsText, step.text) << step.elapsed;
     }
-    EXPECT_EQ(LastFpsSecond, 1);
+    EXPECT_EQ(run.text.LastFpsSecond, 1);
 }
 
 TEST_F(OverlayTest, AFrameRateOrTimeOutOfRangeFormatsAsABoundedNumber)
@@ -239,20 +239,20 @@ TEST_F(OverlayTest, AFrameRateOrTimeOutOfRangeFormatsAsABoundedNumber)
     float elapsed = 0.0f;
     for (const auto& r : rates) {
         elapsed += 1.0f;
-        RefreshOverlayText(elapsed, r.fps);
-        EXPECT_STREQ(FpsText, r.text);
+        RefreshOverlayText(run.text, elapsed, r.fps);
+        EXPECT_STREQ(run.text.FpsText, r.text);
     }
-    RefreshOverlayText(nan, 1.0f);
-    EXPECT_EQ(LastFpsSecond, 0);
-    RefreshOverlayText(inf, 2.0f);
-    EXPECT_EQ(LastFpsSecond, INT32_MAX);
-    EXPECT_STREQ(FpsText, "Fps 2");
+    RefreshOverlayText(run.text, nan, 1.0f);
+    EXPECT_EQ(run.text.LastFpsSecond, 0);
+    RefreshOverlayText(run.text, inf, 2.0f);
+    EXPECT_EQ(run.text.LastFpsSecond, INT32_MAX);
+    EXPECT_STREQ(run.text.FpsText, "Fps 2");
 }
 
 TEST_F(OverlayTest, TheSettingsChooseTheLinesAndTheCaptionIsAlwaysThere)
 {
     SetLocalTime(2026, 9, 30, 10, 5, 7);
-    RefreshOverlayText(1.0f, 42.0f);  // "10 : 05", "Sep 30, 2026", "Fps 42"
+    RefreshOverlayText(run.text, 1.0f, 42.0f);  // "10 : 05", "Sep 30, 2026", "Fps 42"
     const auto caption = static_cast<uint32_t>(std::strlen(CreditCaption));
     const struct {
         uint32_t bTime, bFps;
@@ -265,10 +265,10 @@ TEST_F(OverlayTest, TheSettingsChooseTheLinesAndTheCaptionIsAlwaysThere)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bTime * 10 + c.bFps);
-        Settings.bTime = c.bTime;
-        Settings.bFps = c.bFps;
+        run.Settings.bTime = c.bTime;
+        run.Settings.bFps = c.bFps;
         OverlayFrame overlay;
-        LayOutOverlay(1024, 768, overlay);
+        LayOutOverlay(run.text, run.Settings, 1024, 768, overlay);
         std::vector<uint32_t> glyphs;
         for (uint32_t l = 0; l < overlay.lineCount; ++l)
             glyphs.push_back(overlay.lines[l].glyphCount);

@@ -1,5 +1,5 @@
-// A fresh renderer for every test: the process-wide records back at their start, the fakes
-// reset, the log empty.
+// A fresh run for every test: the session and its run back at their start, the fakes reset,
+// the log empty.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,10 +14,12 @@
 #include "fake_renderer.h"
 #include "fake_store.h"
 #include "fake_window.h"
+#include "host/saver_session.h"
 #include "render/device_lifecycle.h"
 #include "render/frame_clock.h"
 #include "render/frame_loop.h"
 #include "render/light_spots.h"
+#include "render/saver_run.h"
 #include "render/scene.h"
 #include "render/text_overlay.h"
 #include "settings/settings.h"
@@ -32,6 +34,11 @@ constexpr uint32_t TestSeedIJ = 1802;
 constexpr uint32_t TestSeedKL = 9373;
 
 class RendererTest : public ::testing::Test {
+public:
+    // The run under test, inside the session that owns it in the program.
+    static inline SaverSession session;
+    static inline SaverRun& run = session.run;
+
 protected:
     void SetUp() override { ResetAll(); }
     void TearDown() override
@@ -44,35 +51,15 @@ protected:
     static void ResetAll()
     {
         EXPECT_EQ(FakeRenderer.misuses, 0) << "a call on no renderer, or a lock out of turn";
-        SaverRenderer = nullptr;  // the fake's own, forgotten with it
-        FpsText[0] = ClockText[0] = DateText[0] = '\0';
-        LastFpsSecond = 0;
-        const LightSpot fresh[LightSpotCount] = {
-            {0.0f, 0.6f, 0.91f, 0.63f, 0.0f, 0.0f}, {0.0f, 0.7f, 0.61f, 1.12f, 0.0f, 0.0f},
-            {0.0f, 0.6f, 1.03f, 0.87f, 0.0f, 0.0f}, {0.0f, 0.4f, 0.75f, 2.84f, 0.0f, 0.0f},
-            {0.0f, 0.8f, 0.98f, 1.84f, 0.0f, 0.0f},
-        };
-        for (int k = 0; k < LightSpotCount; ++k) LightSpots[k] = fresh[k];
-        FreeAllocation(HeightField);
-        FreeAllocation(NormalField);
-        FreeAllocation(FalloffTable);
-        HeightField = nullptr;
-        NormalField = nullptr;
-        FalloffTable = nullptr;
-        DesktopWidth = DesktopHeight = 0;
-        DesktopPixelCount = 0;
-        Settings = SaverSettings{};
-        Clock = FrameClock{};
-        WorldWidth = 4.0f;
-        WorldHeight = 3.0f;
-        SpotExtent = 0.0f;
-        for (uint32_t& color : SpotColors) color = 0;
+        // The fake's renderer is forgotten with it; the fields go back to the heap first.
+        FreeSurfaceFields(run.surface);
+        session = SaverSession{};
         ResetFakeRenderer();
         FakeWindow = FakeWindowControl{};
         FakeClock = FakeClockControl{};
         FakeHeap.failAfter = -1;
         ResetFakeStore();
-        SeedRanmar(TestSeedIJ, TestSeedKL);
+        SeedRanmar(run.RandomGenerator, TestSeedIJ, TestSeedKL);
         CallLog.clear();
     }
 
@@ -80,13 +67,15 @@ protected:
     template <typename HeightOf>
     static void UseDesktop(int32_t width, int32_t height, HeightOf heightOf)
     {
-        DesktopWidth = width;
-        DesktopHeight = height;
-        DesktopPixelCount = static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
-        HeightField = static_cast<uint8_t*>(AllocateZeroed(DesktopPixelCount));
+        run.surface.DesktopWidth = width;
+        run.surface.DesktopHeight = height;
+        run.surface.DesktopPixelCount =
+            static_cast<uint32_t>(width) * static_cast<uint32_t>(height);
+        run.surface.HeightField =
+            static_cast<uint8_t*>(AllocateZeroed(run.surface.DesktopPixelCount));
         for (int32_t y = 0; y < height; ++y) {
             for (int32_t x = 0; x < width; ++x) {
-                HeightField[(height - 1 - y) * width + x] = heightOf(x, y);
+                run.surface.HeightField[(height - 1 - y) * width + x] = heightOf(x, y);
             }
         }
     }
@@ -98,8 +87,8 @@ protected:
     // The saver as the window shows it: device made, scene set up, log emptied.
     static void StartSaver(int32_t previewFlag = 0)
     {
-        CreateRenderDevice(TestWindow, previewFlag);
-        SetupScene();
+        CreateRenderDevice(run, TestWindow, previewFlag);
+        SetupScene(run);
         CallLog.clear();
     }
 

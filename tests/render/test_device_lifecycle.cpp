@@ -15,11 +15,11 @@ TEST_F(DeviceLifecycleTest, TheDeviceIsMadeForTheWindowAsTheModeAndSettingsAsk)
                  {0, 1, -5, -1, false, true, 0, 0}};
     for (const auto& c : cases) {
         ResetAll();
-        Settings.bTnL = c.bTnL;
+        run.Settings.bTnL = c.bTnL;
         FakeWindow.clientWidth = c.clientWidth;
         FakeWindow.clientHeight = c.clientHeight;
-        CreateRenderDevice(TestWindow, c.previewFlag);
-        ASSERT_TRUE(HasRenderDevice()) << c.clientWidth;
+        CreateRenderDevice(run, TestWindow, c.previewFlag);
+        ASSERT_TRUE(HasRenderDevice(run)) << c.clientWidth;
         EXPECT_EQ(FakeRenderer.window, TestWindow);
         EXPECT_EQ(FakeRenderer.options.windowed, c.windowed);
         EXPECT_EQ(FakeRenderer.options.hardwareVertexProcessing, c.hardware);
@@ -40,12 +40,12 @@ TEST_F(DeviceLifecycleTest, WithoutADrawingSystemOrADeviceTheWindowEnds)
         ResetAll();
         FakeRenderer.failOpen = c.failOpen;
         FakeRenderer.failCreateDevice = true;
-        CreateRenderDevice(TestWindow, 0);
+        CreateRenderDevice(run, TestWindow, 0);
         EXPECT_EQ(CallsStartingWith("ShowErrorMessage"), std::vector<std::string>{c.message});
         EXPECT_EQ(CallsStartingWith("SendDestroyMessage 77").size(), 1u);
         EXPECT_EQ(CallsStartingWith("PostQuit").size(), c.quits);
-        EXPECT_FALSE(HasRenderDevice());
-        EXPECT_EQ(SaverRenderer == nullptr, c.failOpen);
+        EXPECT_FALSE(HasRenderDevice(run));
+        EXPECT_EQ(run.renderer == nullptr, c.failOpen);
     }
 }
 
@@ -54,20 +54,20 @@ TEST_F(DeviceLifecycleTest, CloseReleasesEverythingInItsOrderOnce)
     UseFlatDesktop(640, 480);
     StartSaver();
 
-    ReleaseSceneResources();
-    ShutDownRenderer();
+    ReleaseSceneResources(run);
+    ShutDownRenderer(run);
     const std::vector<std::string> expected = {"ReleaseSceneResources", "FreeAllocation 307200",
                                                "FreeAllocation 3686400", "FreeAllocation 786432",
                                                "CloseRenderer"};
     EXPECT_EQ(CondensedLog(), expected);
-    EXPECT_EQ(SaverRenderer, nullptr);
+    EXPECT_EQ(run.renderer, nullptr);
     EXPECT_FALSE(FakeRenderer.rendererOpen);
     EXPECT_EQ(FakeHeap.liveBlocks, 0);
 
     // Everything is gone: a second round releases nothing.
     CallLog.clear();
-    ReleaseSceneResources();
-    ShutDownRenderer();
+    ReleaseSceneResources(run);
+    ShutDownRenderer(run);
     EXPECT_TRUE(CondensedLog().empty());
 }
 
@@ -75,11 +75,11 @@ TEST_F(DeviceLifecycleTest, SuspendGivesUpTheDeviceAndKeepsTheRest)
 {
     UseFlatDesktop(640, 480);
     StartSaver();
-    SuspendRenderer(TestWindow);
+    SuspendRenderer(run, TestWindow);
     EXPECT_EQ(CallLog, (std::vector<std::string>{"ReleaseSceneResources", "ReleaseRendererDevice",
                                                  "ShowWindowRestoredThenMaximized 77"}));
     EXPECT_TRUE(FakeRenderer.rendererOpen);
-    EXPECT_NE(NormalField, nullptr);
+    EXPECT_NE(run.surface.NormalField, nullptr);
 }
 
 TEST_F(DeviceLifecycleTest, ResumeMakesTheSameDeviceAndANewScene)
@@ -87,24 +87,24 @@ TEST_F(DeviceLifecycleTest, ResumeMakesTheSameDeviceAndANewScene)
     UseFlatDesktop(640, 480);
     StartSaver();
     float phases[3];
-    for (int k = 0; k < 3; ++k) phases[k] = LightSpots[k].phase;
-    SuspendRenderer(TestWindow);
+    for (int k = 0; k < 3; ++k) phases[k] = run.scene.LightSpots[k].phase;
+    SuspendRenderer(run, TestWindow);
     FakeClock.counter = 999;
     // Stored by the settings dialog while the password dialog was up.
     PutFakeDword(SettingsKeyPath, "[Num Lights]", 4);
     CallLog.clear();
 
-    ResumeRenderer(TestWindow);
+    ResumeRenderer(run, TestWindow);
     const std::vector<std::string> log = CondensedLog();
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[0], "RecreateRendererDevice -> device");
     EXPECT_EQ(log[1], "LoadSettings");
     for (int k = 0; k < LightSpotCount; ++k) EXPECT_TRUE(FakeRenderer.spotResources[k]) << k;
     EXPECT_TRUE(FakeRenderer.fontLoaded);
-    for (int k = 0; k < 3; ++k) EXPECT_NE(LightSpots[k].phase, phases[k]);
-    EXPECT_EQ(Clock.lastCount, 999);
+    for (int k = 0; k < 3; ++k) EXPECT_NE(run.scene.LightSpots[k].phase, phases[k]);
+    EXPECT_EQ(run.Clock.lastCount, 999);
 
-    OnFrameTick();
+    OnFrameTick(run);
     EXPECT_EQ(FakeRenderer.framesPresented, 1);
 }
 
@@ -112,15 +112,15 @@ TEST_F(DeviceLifecycleTest, AFailedResumeQueuesTheEndAndLeavesNoDevice)
 {
     UseFlatDesktop(640, 480);
     StartSaver();
-    SuspendRenderer(TestWindow);
+    SuspendRenderer(run, TestWindow);
     FakeRenderer.failRecreate = true;
     CallLog.clear();
-    ResumeRenderer(TestWindow);
+    ResumeRenderer(run, TestWindow);
     EXPECT_EQ(CallLog, (std::vector<std::string>{"RecreateRendererDevice -> none",
                                                  "ShowErrorMessage 77 Error: CreateDevice FAILED",
                                                  "PostDestroyMessage 77"}));
-    EXPECT_FALSE(HasRenderDevice());
+    EXPECT_FALSE(HasRenderDevice(run));
     CallLog.clear();
-    OnFrameTick();
+    OnFrameTick(run);
     EXPECT_TRUE(CallLog.empty());
 }

@@ -15,10 +15,12 @@ const std::vector<uint8_t>& Texels(int k)
 // The texels of spot k as a tick fills them where the spot stands now.
 std::vector<uint8_t> ExpectedTexels(int k)
 {
+    const SaverRun& run = RendererTest::run;
     const SpotPlacement& place = FakeRenderer.placements[k];
     std::vector<uint8_t> texels(Texels(k).size(), LockFill);
-    ReferenceFillSpotTexture(NormalField, DesktopWidth, place.row0, place.col0, FalloffTable,
-                             SpotColors[k], texels.data(), FakeRenderer.pitch);
+    ReferenceFillSpotTexture(run.surface.NormalField, run.surface.DesktopWidth, place.row0,
+                             place.col0, run.surface.FalloffTable, run.scene.SpotColors[k],
+                             texels.data(), FakeRenderer.pitch);
     return texels;
 }
 
@@ -59,7 +61,7 @@ TEST_F(FrameLoopTest, ThePathReachesEveryEdgeOfTheScreen)
     float ww, wh, extent;
     FitWorldToScreen(1024, 768, ww, wh, extent);
     const float pi = std::numbers::pi_v<float>;
-    const LightSpot& s = LightSpots[0];
+    const LightSpot& s = run.scene.LightSpots[0];
     SpotPlacement p =
         PlaceLightSpot(-pi / 2 / s.freqX, s.freqX, s.freqY, 1024, 768, ww, wh, extent);
     EXPECT_EQ(p.col0, 0);
@@ -82,39 +84,41 @@ TEST_F(FrameLoopTest, HalfwayOffsetsGoToTheEvenPixel)
         ResetAll();
         UseFlatDesktop(width, 300);
         StartSaver();
-        LightSpots[0].phase = 0.0f;
-        OnFrameTick();  // the counter has not moved: a tick of no time
-        EXPECT_EQ(LightSpots[0].phase, 0.0f);
+        run.scene.LightSpots[0].phase = 0.0f;
+        OnFrameTick(run);  // the counter has not moved: a tick of no time
+        EXPECT_EQ(run.scene.LightSpots[0].phase, 0.0f);
         EXPECT_EQ(FakeRenderer.placements[0].col0, column);
-        EXPECT_FLOAT_EQ(LightSpots[0].posX, static_cast<float>(column) / width * WorldWidth);
+        EXPECT_FLOAT_EQ(run.scene.LightSpots[0].posX,
+                        static_cast<float>(column) / width * run.scene.WorldWidth);
     }
 }
 
 TEST_F(FrameLoopTest, ATickMovesPlacesFillsAndPresentsEachActiveSpot)
 {
     UseDesktop(1024, 768, DesktopPattern);
-    Settings.NumLights = 2;
-    Settings.ColorLight = ColorLightRandom;
+    run.Settings.NumLights = 2;
+    run.Settings.ColorLight = ColorLightRandom;
     FakeRenderer.texelPitchPadding = 48;
     StartSaver();
     float phases[3];
-    for (int k = 0; k < 3; ++k) phases[k] = LightSpots[k].phase;
+    for (int k = 0; k < 3; ++k) phases[k] = run.scene.LightSpots[k].phase;
     FakeClock.counter += 28;  // 28 ms at the fake's 1000 counts a second
 
-    OnFrameTick();
+    OnFrameTick(run);
 
-    EXPECT_FLOAT_EQ(Clock.frameTime, 0.028f * 0.75f);
+    EXPECT_FLOAT_EQ(run.Clock.frameTime, 0.028f * 0.75f);
     for (int k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
-        const LightSpot& spot = LightSpots[k];
-        EXPECT_EQ(spot.phase, phases[k] + Clock.frameTime * spot.rate);
-        const SpotPlacement place = PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, 1024, 768,
-                                                   WorldWidth, WorldHeight, SpotExtent);
+        const LightSpot& spot = run.scene.LightSpots[k];
+        EXPECT_EQ(spot.phase, phases[k] + run.Clock.frameTime * spot.rate);
+        const SpotPlacement place =
+            PlaceLightSpot(spot.phase, spot.freqX, spot.freqY, 1024, 768, run.scene.WorldWidth,
+                           run.scene.WorldHeight, run.scene.SpotExtent);
         EXPECT_EQ(std::memcmp(&FakeRenderer.placements[k], &place, sizeof place), 0);
         ASSERT_EQ(FakeRenderer.pitch, 1024 + 48);
         EXPECT_EQ(Texels(k), ExpectedTexels(k));
     }
-    EXPECT_EQ(FakeRenderer.spotExtent, SpotExtent);
+    EXPECT_EQ(FakeRenderer.spotExtent, run.scene.SpotExtent);
     EXPECT_FALSE(FakeRenderer.placed[3]);
     // Over the spots, the clock, the date (bTime is on by default) and the caption.
     EXPECT_EQ(FakeRenderer.framesPresented, 1);
@@ -124,14 +128,14 @@ TEST_F(FrameLoopTest, ATickMovesPlacesFillsAndPresentsEachActiveSpot)
 TEST_F(FrameLoopTest, TheOverlayTextsFollowTheTickJustTaken)
 {
     UseFlatDesktop(300, 300);
-    Settings.bFps = 1;
+    run.Settings.bFps = 1;
     StartSaver();
     FakeClock.localTime = LocalTime{2026, 9, 30, 9, 7, 2};
     FakeClock.counter += 600;  // the running time passes half a second in this very tick
-    OnFrameTick();
-    EXPECT_EQ(std::string(FpsText), "Fps " + std::to_string(std::lrint(Clock.fps)));
-    EXPECT_STREQ(ClockText, "09 | 07");
-    EXPECT_STREQ(DateText, "Sep 30, 2026");
+    OnFrameTick(run);
+    EXPECT_EQ(std::string(run.text.FpsText), "Fps " + std::to_string(std::lrint(run.Clock.fps)));
+    EXPECT_STREQ(run.text.ClockText, "09 | 07");
+    EXPECT_STREQ(run.text.DateText, "Sep 30, 2026");
     EXPECT_EQ(FakeRenderer.lastOverlay.lineCount, 4u);
 }
 
@@ -144,9 +148,9 @@ TEST_F(FrameLoopTest, TheLightCountDecidesWhichSpotsAreFilled)
     for (const auto& c : cases) {
         ResetAll();
         UseFlatDesktop(300, 300);
-        Settings.NumLights = c.numLights;
+        run.Settings.NumLights = c.numLights;
         StartSaver();
-        OnFrameTick();
+        OnFrameTick(run);
         for (size_t k = 0; k < LightSpotCount; ++k) {
             EXPECT_EQ(FakeRenderer.texelLocks[k], k < c.spots ? 1 : 0) << c.numLights;
         }
@@ -164,15 +168,15 @@ TEST_F(FrameLoopTest, LightSpeedScalesTheStepButNotTheElapsedTime)
     for (const auto& [speed, factor] : cases) {
         ResetAll();
         UseFlatDesktop(300, 300);
-        Settings.LightSpeed = speed;
+        run.Settings.LightSpeed = speed;
         StartSaver();
-        const float phase = LightSpots[0].phase;
+        const float phase = run.scene.LightSpots[0].phase;
         FakeClock.counter += 1000;  // one second
-        OnFrameTick();
-        EXPECT_FLOAT_EQ(Clock.frameTime, factor) << speed;
-        EXPECT_EQ(Clock.elapsed, 1.0f);
-        EXPECT_EQ(LightSpots[0].phase, phase + Clock.frameTime * 0.6f);
-        EXPECT_EQ(Settings.LightSpeed, speed) << "the stored value stays as it is";
+        OnFrameTick(run);
+        EXPECT_FLOAT_EQ(run.Clock.frameTime, factor) << speed;
+        EXPECT_EQ(run.Clock.elapsed, 1.0f);
+        EXPECT_EQ(run.scene.LightSpots[0].phase, phase + run.Clock.frameTime * 0.6f);
+        EXPECT_EQ(run.Settings.LightSpeed, speed) << "the stored value stays as it is";
     }
 }
 
@@ -180,12 +184,12 @@ TEST_F(FrameLoopTest, ATickOfNoTimeStillDrawsAndStaysFinite)
 {
     UseDesktop(640, 480, DesktopPattern);
     StartSaver();
-    const float phase = LightSpots[1].phase;
-    OnFrameTick();
-    OnFrameTick();
-    EXPECT_EQ(Clock.frameTime, 0.0f);
-    EXPECT_TRUE(std::isfinite(Clock.fps));
-    EXPECT_EQ(LightSpots[1].phase, phase);
+    const float phase = run.scene.LightSpots[1].phase;
+    OnFrameTick(run);
+    OnFrameTick(run);
+    EXPECT_EQ(run.Clock.frameTime, 0.0f);
+    EXPECT_TRUE(std::isfinite(run.Clock.fps));
+    EXPECT_EQ(run.scene.LightSpots[1].phase, phase);
     EXPECT_EQ(FakeRenderer.framesPresented, 2);
 }
 
@@ -193,15 +197,15 @@ TEST_F(FrameLoopTest, WithoutADeviceATickDoesNothingAtAll)
 {
     UseFlatDesktop(300, 300);
     StartSaver();
-    SuspendRenderer(TestWindow);
+    SuspendRenderer(run, TestWindow);
     CallLog.clear();
     const int reads = FakeClock.readCount;
-    const float phase = LightSpots[0].phase;
+    const float phase = run.scene.LightSpots[0].phase;
     FakeClock.counter += 500;
-    OnFrameTick();
+    OnFrameTick(run);
     EXPECT_TRUE(CallLog.empty());
     EXPECT_EQ(FakeClock.readCount, reads);
-    EXPECT_EQ(LightSpots[0].phase, phase);
+    EXPECT_EQ(run.scene.LightSpots[0].phase, phase);
 }
 
 TEST_F(FrameLoopTest, ASpotWithoutItsTexelsSkipsItsFillOnly)
@@ -211,7 +215,7 @@ TEST_F(FrameLoopTest, ASpotWithoutItsTexelsSkipsItsFillOnly)
         UseDesktop(300, 300, DesktopPattern);
         (failCreation ? FakeRenderer.failSpots : FakeRenderer.failLocks) = {1};
         StartSaver();
-        OnFrameTick();
+        OnFrameTick(run);
         EXPECT_EQ(Texels(0), ExpectedTexels(0)) << failCreation;
         EXPECT_EQ(Texels(2), ExpectedTexels(2)) << failCreation;
         EXPECT_EQ(FakeRenderer.texelLocks[1], 0);
@@ -225,7 +229,7 @@ TEST_F(FrameLoopTest, ATextureWithRowsShorterThanASpotIsNotFilled)
     UseFlatDesktop(300, 300);
     FakeRenderer.texelPitchPadding = -4;  // 1020 bytes a row: rows would overlap
     StartSaver();
-    OnFrameTick();
+    OnFrameTick(run);
     EXPECT_EQ(FakeRenderer.texelLocks[0], 1);
     EXPECT_EQ(Texels(0), std::vector<uint8_t>(Texels(0).size(), LockFill));
 }
@@ -236,11 +240,11 @@ TEST_F(FrameLoopTest, ScreensSmallerThanASpotShowTheScreenAndNothingBeyond)
          {std::pair{200, 150}, std::pair{256, 100}, std::pair{100, 400}, std::pair{1, 1}}) {
         ResetAll();
         UseDesktop(width, height, DesktopPattern);
-        Settings.NumLights = 4;
+        run.Settings.NumLights = 4;
         StartSaver();
         for (int tick = 0; tick < 20; ++tick) {
             FakeClock.counter += 700;
-            OnFrameTick();
+            OnFrameTick(run);
             const SpotPlacement& place = FakeRenderer.placements[tick % 5];
             const std::vector<uint8_t>& texels = Texels(tick % 5);
             const int32_t pitch = FakeRenderer.pitch;
@@ -267,7 +271,7 @@ TEST_F(FrameLoopTest, WithoutASurfaceTheSpotsAreTransparent)
         if (failAfter >= 0) UseDesktop(640, 480, DesktopPattern);
         FakeHeap.failAfter = failAfter;
         StartSaver();
-        OnFrameTick();
+        OnFrameTick(run);
         EXPECT_EQ(Texels(0), std::vector<uint8_t>(Texels(0).size(), 0)) << failAfter;
         EXPECT_EQ(FakeRenderer.framesPresented, 1);
         FakeHeap.failAfter = -1;

@@ -14,13 +14,13 @@ TEST_F(SceneTest, EachActiveSpotGetsItsResourcesAndARandomPhase)
     for (const auto& c : cases) {
         ResetAll();
         UseFlatDesktop(300, 300);
-        Settings.NumLights = c.numLights;
-        CreateRenderDevice(TestWindow, 0);
-        Ranmar expectedRandom = RandomGenerator;
-        SetupScene();
+        run.Settings.NumLights = c.numLights;
+        CreateRenderDevice(run, TestWindow, 0);
+        Ranmar expectedRandom = run.RandomGenerator;
+        SetupScene(run);
         EXPECT_TRUE(FakeRenderer.fontLoaded);
         for (int k = 0; k < LightSpotCount; ++k) {
-            const LightSpot& spot = LightSpots[k];
+            const LightSpot& spot = run.scene.LightSpots[k];
             EXPECT_EQ(FakeRenderer.spotResources[k], k < c.spots) << c.numLights << " " << k;
             if (k < c.spots) {
                 EXPECT_EQ(spot.phase, NextUniform(expectedRandom) * 127.0f);
@@ -63,21 +63,21 @@ TEST_F(SceneTest, PreviewTakesItsWorldFromTheDesktopNotItsWindow)
     FakeWindow.clientWidth = 152;
     FakeWindow.clientHeight = 112;
     StartSaver(1);
-    EXPECT_FLOAT_EQ(WorldWidth, 4.0f);
-    EXPECT_FLOAT_EQ(WorldHeight, 5.3333335f);
-    EXPECT_FLOAT_EQ(SpotExtent, 1.3333334f);
+    EXPECT_FLOAT_EQ(run.scene.WorldWidth, 4.0f);
+    EXPECT_FLOAT_EQ(run.scene.WorldHeight, 5.3333335f);
+    EXPECT_FLOAT_EQ(run.scene.SpotExtent, 1.3333334f);
 }
 
 TEST_F(SceneTest, FixedColoursGoToAllFiveSpotsAndUnknownOnesBecomeCyan)
 {
     for (uint32_t colorLight = 0; colorLight < 7; ++colorLight) {
         uint32_t colors[LightSpotCount] = {};
-        PickSpotColors(colorLight, colors);
+        PickSpotColors(colorLight, run.RandomGenerator, colors);
         for (const uint32_t color : colors) EXPECT_EQ(color, LightColorTable[colorLight]);
     }
     for (const uint32_t colorLight : {8u, 255u, 0xFFFFFFFFu}) {
         uint32_t colors[LightSpotCount] = {};
-        PickSpotColors(colorLight, colors);
+        PickSpotColors(colorLight, run.RandomGenerator, colors);
         for (const uint32_t color : colors) EXPECT_EQ(color, 0xFF00FFFFu) << colorLight;
     }
 }
@@ -89,7 +89,7 @@ TEST_F(SceneTest, RandomColoursFavourNeitherEndOfTheTable)
     const int draws = 5 * 20000;
     for (int i = 0; i < draws / 5; ++i) {
         uint32_t colors[LightSpotCount];
-        PickSpotColors(ColorLightRandom, colors);
+        PickSpotColors(ColorLightRandom, run.RandomGenerator, colors);
         for (const uint32_t color : colors) ++seen[color];
     }
     const auto share = [&](uint32_t color) { return static_cast<double>(seen[color]) / draws; };
@@ -104,13 +104,13 @@ TEST_F(SceneTest, RandomColoursFavourNeitherEndOfTheTable)
 TEST_F(SceneTest, RandomColoursAreDrawnAfterThePhases)
 {
     UseFlatDesktop(300, 300);
-    Settings.NumLights = 1;
-    Settings.ColorLight = ColorLightRandom;
-    Ranmar expectedRandom = RandomGenerator;
+    run.Settings.NumLights = 1;
+    run.Settings.ColorLight = ColorLightRandom;
+    Ranmar expectedRandom = run.RandomGenerator;
     StartSaver();
-    EXPECT_EQ(LightSpots[0].phase, NextUniform(expectedRandom) * 127.0f);
-    EXPECT_EQ(LightSpots[1].phase, NextUniform(expectedRandom) * 127.0f);
-    for (const uint32_t color : SpotColors) {
+    EXPECT_EQ(run.scene.LightSpots[0].phase, NextUniform(expectedRandom) * 127.0f);
+    EXPECT_EQ(run.scene.LightSpots[1].phase, NextUniform(expectedRandom) * 127.0f);
+    for (const uint32_t color : run.scene.SpotColors) {
         const double r = NextUniform(expectedRandom);
         EXPECT_EQ(color, LightColorTable[std::lrint(r * 7.0)]);
     }
@@ -122,25 +122,25 @@ TEST_F(SceneTest, EverySetupRestartsTheClockAndRebuildsTheFields)
                [](int32_t x, int32_t) { return static_cast<uint8_t>(x < 100 ? 0 : 100); });
     FakeClock.counter = 12345;
     StartSaver();
-    EXPECT_EQ(Clock.lastCount, 12345);
-    EXPECT_EQ(Clock.elapsed, 0.0f);
-    ASSERT_NE(NormalField, nullptr);
-    ASSERT_NE(FalloffTable, nullptr);
+    EXPECT_EQ(run.Clock.lastCount, 12345);
+    EXPECT_EQ(run.Clock.elapsed, 0.0f);
+    ASSERT_NE(run.surface.NormalField, nullptr);
+    ASSERT_NE(run.surface.FalloffTable, nullptr);
     // A flat area faces the viewer; the last column is never written.
-    EXPECT_EQ(NormalField[10 * 640 + 50].z, -1.0f);
-    EXPECT_EQ(NormalField[10 * 640 + 639].z, 0.0f);
-    EXPECT_NEAR(FalloffTable[128 * 256 + 128].z, -0.999924f, 1e-6f);
+    EXPECT_EQ(run.surface.NormalField[10 * 640 + 50].z, -1.0f);
+    EXPECT_EQ(run.surface.NormalField[10 * 640 + 639].z, 0.0f);
+    EXPECT_NEAR(run.surface.FalloffTable[128 * 256 + 128].z, -0.999924f, 1e-6f);
 
     FakeClock.counter = 20000;
-    Clock.elapsed = 5.0f;
-    ReleaseSceneResources();
+    run.Clock.elapsed = 5.0f;
+    ReleaseSceneResources(run);
     CallLog.clear();
-    SetupScene();
-    EXPECT_EQ(Clock.lastCount, 20000);
-    EXPECT_EQ(Clock.elapsed, 0.0f);
+    SetupScene(run);
+    EXPECT_EQ(run.Clock.lastCount, 20000);
+    EXPECT_EQ(run.Clock.elapsed, 0.0f);
     // The font's pixel buffer, then the old fields.
     EXPECT_EQ(CallsStartingWith("FreeAllocation"),
               (std::vector<std::string>{"FreeAllocation 524288", "FreeAllocation 3686400",
                                         "FreeAllocation 786432"}));
-    EXPECT_EQ(NormalField[10 * 640 + 50].z, -1.0f);
+    EXPECT_EQ(run.surface.NormalField[10 * 640 + 50].z, -1.0f);
 }

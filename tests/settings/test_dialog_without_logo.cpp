@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "fake_dialog.h"
+#include "host/win32/settings_dialog.h"
 #include "render_fixture.h"
-#include "settings/settings_dialog.h"
 
 // This program carries no pictures at all (image/embedded_images.h, whose logo number the
 // dialog's header gives as well).
@@ -26,12 +26,12 @@ using DialogWithoutLogoTest = RendererTest;
 TEST_F(DialogWithoutLogoTest, ShowsStoresAndLinksWithoutThePicture)
 {
     ResetFakeDialog();
-    TnlAvailable = 0;
+    SettingsDialogState dialogState;
     PutFakeDword(SettingsKeyPath, "[Light Speed]", 70);
-    LoadSettings();
-    OnSettingsDialogInit(TestDialog);
+    LoadSettings(dialogState.Settings);
+    OnSettingsDialogInit(dialogState, TestDialog);
 
-    EXPECT_EQ(LogoImage, nullptr);
+    EXPECT_EQ(dialogState.LogoImage, nullptr);
     EXPECT_TRUE(CallsStartingWith("SetDialogItemBitmap").empty());
     EXPECT_FALSE(FakeDialog.result.has_value());
     EXPECT_EQ(FakeDialog.items[ItemResolution].text, "1024 x 768 x 32");
@@ -42,11 +42,11 @@ TEST_F(DialogWithoutLogoTest, ShowsStoresAndLinksWithoutThePicture)
     // The empty control still opens the home page, and OK stores.
     CallLog.clear();
     const DialogRect logo = *FakeDialog.logoRect;
-    OnSettingsDialogButtonDown(TestDialog, static_cast<uint32_t>(logo.left),
+    OnSettingsDialogButtonDown(dialogState, TestDialog, static_cast<uint32_t>(logo.left),
                                static_cast<uint32_t>(logo.top));
     EXPECT_EQ(CallLog, std::vector<std::string>{"ShellOpen http://www.lumenwright.example/ | -"});
     FakeDialog.items[ItemLightSpeed].sliderPosition = 20;
-    OnSettingsDialogCommand(TestDialog, ItemOk);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemOk);
     EXPECT_EQ(FakeDialog.result, 0);
     const FakeStoreValue* speed = FindFakeValue(SettingsKeyPath, "[Light Speed]");
     ASSERT_NE(speed, nullptr);

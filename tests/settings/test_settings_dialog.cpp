@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "fake_dialog.h"
+#include "host/win32/settings_dialog.h"
 #include "render_fixture.h"
-#include "settings/settings_dialog.h"
 
 namespace {
 
@@ -15,6 +15,8 @@ constexpr DialogWindow TestDialog = 55;
 
 class SettingsDialogTest : public RendererTest {
 protected:
+    static inline SettingsDialogState dialogState;
+
     void SetUp() override
     {
         RendererTest::SetUp();
@@ -23,23 +25,21 @@ protected:
     }
     void TearDown() override
     {
-        DeleteBitmap(LogoImage);
+        DeleteBitmap(dialogState.LogoImage);
         ResetDialog();
         RendererTest::TearDown();
     }
     static void ResetDialog()
     {
         ResetFakeDialog();
-        TnlAvailable = 0;
-        ProbedDisplay = DisplayDescription{};
-        LogoRect = DialogRect{};
+        dialogState = SettingsDialogState{};
     }
 
     // The dialog as it opens: the process start has loaded the stored settings.
     static void OpenDialog()
     {
-        LoadSettings();
-        OnSettingsDialogInit(TestDialog);
+        LoadSettings(dialogState.Settings);
+        OnSettingsDialogInit(dialogState, TestDialog);
     }
     static FakeDialogItem& Item(int32_t id) { return FakeDialog.items[id]; }
     static std::string Selected(int32_t id)
@@ -94,9 +94,9 @@ TEST_F(SettingsDialogTest, WithoutHardwareTransformUseTnlIsOffDisabledAndStoredO
     EXPECT_EQ(Item(ItemUseTnl).check, 0u);
     EXPECT_FALSE(Item(ItemUseTnl).enabled);
     // Default shows the record again: still off and disabled.
-    OnSettingsDialogCommand(TestDialog, ItemDefault);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemDefault);
     EXPECT_FALSE(Item(ItemUseTnl).enabled);
-    OnSettingsDialogCommand(TestDialog, ItemOk);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemOk);
     EXPECT_EQ(Stored("[bTnL]"), 0u);
 
     // With it, the stored choice shows and can be changed.
@@ -120,18 +120,18 @@ TEST_F(SettingsDialogTest, DefaultThenCancelStoresNothingDefaultThenOkStoresTheD
     const auto before = FakeStore.keys;
 
     OpenDialog();
-    OnSettingsDialogCommand(TestDialog, ItemDefault);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemDefault);
     EXPECT_EQ(Selected(ItemColor), "Cyan");
-    OnSettingsDialogCommand(TestDialog, ItemCancel);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemCancel);
     EXPECT_EQ(FakeDialog.result, 1);
     EXPECT_TRUE(CallsStartingWith("SetStoreValue").empty());
-    EXPECT_EQ(LogoImage, nullptr);
+    EXPECT_EQ(dialogState.LogoImage, nullptr);
 
     ResetDialog();
     OpenDialog();
     // The notification code in the high word is not looked at.
-    OnSettingsDialogCommand(TestDialog, (1u << 16) | ItemDefault);
-    OnSettingsDialogCommand(TestDialog, ItemOk);
+    OnSettingsDialogCommand(dialogState, TestDialog, (1u << 16) | ItemDefault);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemOk);
     EXPECT_EQ(FakeDialog.result, 0);
     EXPECT_EQ(Stored("[bTnL]"), 0u);
     EXPECT_EQ(Stored("[bTime]"), 1u);
@@ -140,7 +140,7 @@ TEST_F(SettingsDialogTest, DefaultThenCancelStoresNothingDefaultThenOkStoresTheD
     EXPECT_EQ(Stored("[Light Speed]"), 50u);
     EXPECT_EQ(Stored("[Num Lights]"), 2u);
     EXPECT_EQ(Stored("[Color Light]"), 6u);
-    EXPECT_EQ(LogoImage, nullptr);
+    EXPECT_EQ(dialogState.LogoImage, nullptr);
 }
 
 TEST_F(SettingsDialogTest, WhatTheUserPicksIsStoredOnOk)
@@ -151,7 +151,7 @@ TEST_F(SettingsDialogTest, WhatTheUserPicksIsStoredOnOk)
     Item(ItemShowFps).check = 1;
     Item(ItemShowTime).check = 0;
     Item(ItemLightSpeed).sliderPosition = 90;
-    OnSettingsDialogCommand(TestDialog, ItemOk);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemOk);
     EXPECT_EQ(Stored("[Color Light]"), 7u);
     EXPECT_EQ(Stored("[Num Lights]"), 0u);
     EXPECT_EQ(Stored("[bFps]"), 1u);
@@ -168,7 +168,7 @@ TEST_F(SettingsDialogTest, StoredValuesOutsideTheListsShowWhatTheSaverDraws)
     OpenDialog();
     EXPECT_EQ(Selected(ItemNumLights), "5");
     EXPECT_EQ(Selected(ItemColor), "Cyan");
-    OnSettingsDialogCommand(TestDialog, ItemOk);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemOk);
     EXPECT_EQ(Stored("[Num Lights]"), 4u);
     EXPECT_EQ(Stored("[Color Light]"), 6u);
     EXPECT_EQ(Stored("[Light Speed]"), 100u);
@@ -179,7 +179,7 @@ TEST_F(SettingsDialogTest, StoredValuesOutsideTheListsShowWhatTheSaverDraws)
     OpenDialog();
     Item(ItemNumLights).selection = -1;
     Item(ItemColor).selection = -1;
-    OnSettingsDialogCommand(TestDialog, ItemOk);
+    OnSettingsDialogCommand(dialogState, TestDialog, ItemOk);
     EXPECT_EQ(Stored("[Num Lights]"), 1u);
     EXPECT_EQ(Stored("[Color Light]"), 6u);
 }
@@ -191,7 +191,7 @@ TEST_F(SettingsDialogTest, AFailedProbeEndsTheDialogAndStoresNothing)
     EXPECT_EQ(CallsStartingWith("ShowStopMessage"),
               std::vector<std::string>{"ShowStopMessage Can't create Direct3D"});
     EXPECT_EQ(FakeDialog.result, 0);
-    EXPECT_EQ(LogoImage, nullptr);
+    EXPECT_EQ(dialogState.LogoImage, nullptr);
     EXPECT_TRUE(CallsStartingWith("SetStoreValue").empty());
 }
 
@@ -214,9 +214,9 @@ TEST_F(SettingsDialogTest, TheLogoIsClickableUpToAndIncludingItsRightAndBottomEd
     };
     for (const auto& p : points) {
         CallLog.clear();
-        OnSettingsDialogMouseMove(TestDialog, static_cast<uint32_t>(p.x),
+        OnSettingsDialogMouseMove(dialogState, TestDialog, static_cast<uint32_t>(p.x),
                                   static_cast<uint32_t>(p.y));
-        OnSettingsDialogButtonDown(TestDialog, static_cast<uint32_t>(p.x),
+        OnSettingsDialogButtonDown(dialogState, TestDialog, static_cast<uint32_t>(p.x),
                                    static_cast<uint32_t>(p.y));
         const std::vector<std::string> expected =
             p.over ? std::vector<std::string>{"ShowHandPointer",
@@ -224,7 +224,7 @@ TEST_F(SettingsDialogTest, TheLogoIsClickableUpToAndIncludingItsRightAndBottomEd
                    : std::vector<std::string>{};
         EXPECT_EQ(CallLog, expected) << p.x << ", " << p.y;
     }
-    EXPECT_EQ(LogoRect.right, r.right);
+    EXPECT_EQ(dialogState.LogoRect.right, r.right);
 }
 
 TEST_F(SettingsDialogTest, TheBrowserCommandIsCutAfterItsProgram)
@@ -253,7 +253,7 @@ TEST_F(SettingsDialogTest, TheBrowserCommandIsCutAfterItsProgram)
     for (const auto& c : cases) {
         CallLog.clear();
         FakeDialog.browserCommand = c.command;
-        OnSettingsDialogCommand(TestDialog, ItemLink);
+        OnSettingsDialogCommand(dialogState, TestDialog, ItemLink);
         EXPECT_EQ(CallLog, std::vector<std::string>{"ShellOpen " + c.opened})
             << c.command.value_or("(unreadable)").substr(0, 60);
     }

@@ -135,22 +135,20 @@ TEST(HeightField, EmptyOrMissingPicturesWriteNothing)
 
 TEST(FlatHeightFieldTest, AScreenThatCannotBeReadGivesAFlatSurfaceOfItsSize)
 {
-    ASSERT_TRUE(UseFlatHeightField(7, 3));
-    EXPECT_EQ(DesktopWidth, 7);
-    EXPECT_EQ(DesktopHeight, 3);
-    EXPECT_EQ(DesktopPixelCount, 21u);
-    ASSERT_NE(HeightField, nullptr);
-    for (uint32_t i = 0; i < DesktopPixelCount; ++i) EXPECT_EQ(HeightField[i], 0);
+    SurfaceFields surface;
+    ASSERT_TRUE(UseFlatHeightField(surface, 7, 3));
+    EXPECT_EQ(surface.DesktopWidth, 7);
+    EXPECT_EQ(surface.DesktopHeight, 3);
+    EXPECT_EQ(surface.DesktopPixelCount, 21u);
+    ASSERT_NE(surface.HeightField, nullptr);
+    for (uint32_t i = 0; i < surface.DesktopPixelCount; ++i) EXPECT_EQ(surface.HeightField[i], 0);
 
     // No size, or one whose pixels do not fit 32 bits: the field stays as it was.
-    const uint8_t* kept = HeightField;
+    const uint8_t* kept = surface.HeightField;
     for (const auto& [w, h] : {std::pair{0, 768}, std::pair{1024, -1}, std::pair{65536, 65536}}) {
-        EXPECT_FALSE(UseFlatHeightField(w, h)) << w << " x " << h;
-        EXPECT_EQ(HeightField, kept);
-        EXPECT_EQ(DesktopWidth, 7);
+        EXPECT_FALSE(UseFlatHeightField(surface, w, h)) << w << " x " << h;
+        EXPECT_EQ(surface.HeightField, kept);
+        EXPECT_EQ(surface.DesktopWidth, 7);
     }
-    FreeAllocation(HeightField);
-    HeightField = nullptr;
-    DesktopWidth = DesktopHeight = 0;
-    DesktopPixelCount = 0;
+    FreeSurfaceFields(surface);
 }

@@ -10,6 +10,7 @@ struct HeadlessHostState {
     bool endRequested = false;  // the end-of-window handling ran or a quit was posted
 };
 
+// Process-wide because the window services, which the session calls without it, reach it.
 extern HeadlessHostState HeadlessHost;
 
 // The line a message for the user becomes: "tavrel: Error: <text>", on the standard error.

@@ -16,17 +16,10 @@
 #include "host/linux/linux_run.h"
 #include "host/saver_session.h"
 #include "render/device_lifecycle.h"
-#include "render/frame_loop.h"
-#include "render/light_spots.h"
-#include "render/scene.h"
 #include "render/switch/render_switch.h"
-#include "settings/settings.h"
-#include "support/heap.h"
 #include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
 #include "support/posix/monotonic_clock.h"
-#include "support/ranmar.h"
-#include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
 
 namespace {
@@ -54,11 +47,12 @@ void WaitForTick(TickTimer& timer)
 }
 
 // The presented frame as RGB rows, top first, into pixels (4 * W * H bytes, reused).
-bool WriteFrame(const std::string& path, std::vector<uint8_t>& pixels, std::string& reason)
+bool WriteFrame(Renderer* renderer, const std::string& path, std::vector<uint8_t>& pixels,
+                std::string& reason)
 {
     const int32_t width = HeadlessHost.screenWidth;
     const int32_t height = HeadlessHost.screenHeight;
-    if (!ReadRendererFrame(SaverRenderer, pixels.data(), 4 * width)) {
+    if (!ReadRendererFrame(renderer, pixels.data(), 4 * width)) {
         reason = "cannot read the frame back from the renderer";
         return false;
     }
@@ -80,16 +74,16 @@ std::string SpotFilePath(const std::string& folder, int32_t k)
 // Each active spot's texels as they were last filled: red, green, blue and alpha from the
 // texel's bytes (B, G, R, A in memory), texture row 0 at the top. Files of spots that are not
 // lit in this run are removed, so that the folder holds this run's spots only.
-bool DumpSpotTextures(const std::string& folder, std::string& reason)
+bool DumpSpotTextures(SaverRun& run, const std::string& folder, std::string& reason)
 {
     if (!MakeFolders(folder, reason)) return false;
-    const int32_t active = ActiveSpotCount(Settings.NumLights);
+    const int32_t active = ActiveSpotCount(run.Settings.NumLights);
     std::vector<uint8_t> rgba(static_cast<size_t>(SpotSize) * SpotSize * 4);
     for (int32_t k = 0; k < LightSpotCount; ++k) {
         const std::string path = SpotFilePath(folder, k);
         uint8_t* texels = nullptr;
         int32_t pitch = 0;
-        if (k >= active || !LockSpotTexels(SaverRenderer, k, texels, pitch)) {
+        if (k >= active || !LockSpotTexels(run.renderer, k, texels, pitch)) {
             std::remove(path.c_str());
             continue;
         }
@@ -108,14 +102,6 @@ bool DumpSpotTextures(const std::string& folder, std::string& reason)
         }
     }
     return true;
-}
-
-// What the renderer would free at close, for a run that never got a device.
-void ReleaseStartUpResources()
-{
-    FreeAllocation(HeightField);
-    HeightField = nullptr;
-    CloseRenderer(SaverRenderer);
 }
 
 }  // namespace
@@ -139,64 +125,64 @@ bool MakeFolders(const std::string& path, std::string& reason)
 
 int RunHeadless(const HackOptions& options)
 {
-    // The process start of the saver: generator, counter, settings, desktop.
-    const SaverSettings stored = StartLinuxRun(options);
+    // The run's start: generator, counter, settings, desktop.
+    SaverSession session;
+    SaverRun& run = session.run;
+    StartLinuxRun(run, options);
 
+    DesktopSource source;
     if (options.imagePath.empty()) {
-        CaptureSource.kind = DesktopSourceKind::DemoDesktop;
-        CaptureSource.demoWidth = options.demoWidth;
-        CaptureSource.demoHeight = options.demoHeight;
+        source.kind = DesktopSourceKind::DemoDesktop;
+        source.demoWidth = options.demoWidth;
+        source.demoHeight = options.demoHeight;
     } else {
-        CaptureSource.kind = DesktopSourceKind::PictureFile;
-        CaptureSource.picturePath = options.imagePath;
+        source.kind = DesktopSourceKind::PictureFile;
+        source.picturePath = options.imagePath;
     }
-    if (!CaptureDesktop()) {
-        PrintErrorLine(CaptureFailureReason().c_str());
+    std::string reason;
+    if (!CaptureDesktop(run.surface, source, reason)) {
+        PrintErrorLine(reason.c_str());
         return options.imagePath.empty() ? ExitFailed : ExitBadInput;
     }
+    const int32_t width = run.surface.DesktopWidth;
+    const int32_t height = run.surface.DesktopHeight;
 
     // The window would be full screen: the back buffer is the desktop's size.
     HeadlessHost = HeadlessHostState{};
-    HeadlessHost.screenWidth = DesktopWidth;
-    HeadlessHost.screenHeight = DesktopHeight;
+    HeadlessHost.screenWidth = width;
+    HeadlessHost.screenHeight = height;
     // Without a window nobody watches what a frame costs: OpenGL draws unless the processor
     // is asked for, so that pictures made to be compared are drawn the same way everywhere.
     const bool useCpu = options.renderer == RendererChoice::Cpu;
     UseRendererBackEnd(useCpu ? RendererBackEndKind::Cpu : RendererBackEndKind::OpenGl);
     SetRendererNativeDisplay(NativeDisplay{});
-    CreateRenderDevice(NoWindow, 0);
-    if (!HasRenderDevice()) {
+    StartRendering(session, NoWindow);
+    if (!HasRenderDevice(run)) {
         // The renderer's own message is out already; say what it means here.
+        const std::string size = std::to_string(width) + " x " + std::to_string(height);
         if (useCpu) {
-            const std::string size =
-                std::to_string(DesktopWidth) + " x " + std::to_string(DesktopHeight);
             PrintErrorLine(("not enough memory for a frame of " + size + " pixels").c_str());
-        } else if (SaverRenderer == nullptr) {
+        } else if (run.renderer == nullptr) {
             PrintErrorLine(
                 "no OpenGL: headless rendering needs EGL with Mesa's surfaceless "
                 "platform (package libegl-mesa0)");
         } else {
-            const std::string size =
-                std::to_string(DesktopWidth) + " x " + std::to_string(DesktopHeight);
             PrintErrorLine(("no OpenGL back buffer of " + size + " pixels could be made").c_str());
         }
-        ReleaseStartUpResources();
+        ReleaseUnclosedRun(session);
         return ExitFailed;
     }
     if (!useCpu) KeepLoadedLibraries();
-    SetupScene();
 
-    std::vector<uint8_t> pixels(static_cast<size_t>(DesktopWidth) *
-                                static_cast<size_t>(DesktopHeight) * 4);
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     const bool everyFrame = HasFrameNumber(options.renderPath);
     TickTimer timer{MonotonicNanoseconds()};
     int status = ExitDone;
-    std::string reason;
     for (uint32_t frame = 0; frame < options.frames && !HeadlessHost.endRequested; ++frame) {
         if (!options.frameTimeNs) WaitForTick(timer);
-        OnFrameTick();
+        OnSaverTimer(session);
         if (everyFrame || frame + 1 == options.frames) {
-            if (!WriteFrame(FramePath(options.renderPath, frame), pixels, reason)) {
+            if (!WriteFrame(run.renderer, FramePath(options.renderPath, frame), pixels, reason)) {
                 PrintErrorLine(reason.c_str());
                 status = ExitFailed;
                 break;
@@ -204,16 +190,13 @@ int RunHeadless(const HackOptions& options)
         }
     }
     if (status == ExitDone && !options.dumpSpotsDir.empty() &&
-        !DumpSpotTextures(options.dumpSpotsDir, reason)) {
+        !DumpSpotTextures(run, options.dumpSpotsDir, reason)) {
         PrintErrorLine(reason.c_str());
         status = ExitFailed;
     }
 
-    // The close of the saver window, which stores the settings: as they were loaded.
-    Settings = stored;
-    ReleaseSceneResources();
-    SaveSettings();
-    ShutDownRenderer();
+    // The close of the saver window, which stores the settings as they were loaded.
+    CloseSaver(session);
     UseMonotonicCounter();
     return status;
 }

@@ -10,8 +10,8 @@ inline constexpr int ExitDone = 0;
 inline constexpr int ExitFailed = 1;    // no device, or a file that could not be written
 inline constexpr int ExitBadInput = 2;  // bad options, or a desktop picture that cannot be used
 
-// Process start (seed, settings, desktop), the renderer's lifecycle as the saver window drives
-// it, options.frames ticks, then the close. The stored settings are written back as they were
+// The session's start (seed, settings, desktop, renderer, scene), options.frames ticks, then
+// the session's close. The stored settings are written back as they were
 // loaded: the overrides of the options are for this run only. Returns the exit status.
 int RunHeadless(const HackOptions& options);
 

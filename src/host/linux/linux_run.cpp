@@ -4,44 +4,40 @@
 
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
+#include "host/saver_session.h"
 #include "support/posix/counter_mode.h"
-#include "support/ranmar.h"
-#include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
 
-SaverSettings StartLinuxRun(const HackOptions& options)
+void StartLinuxRun(SaverRun& run, const HackOptions& options)
 {
-    if (options.seedIJ && options.seedKL) {
-        SeedRanmar(*options.seedIJ, *options.seedKL);
-    } else {
-        SeedFromClock();
-    }
+    std::optional<RunSeed> seed;
+    if (options.seedIJ && options.seedKL) seed = RunSeed{*options.seedIJ, *options.seedKL};
     if (options.frameTimeNs) {
         UseFixedCounterStep(*options.frameTimeNs);
     } else {
         UseMonotonicCounter();
     }
-    LoadSettings();
-    const SaverSettings stored = Settings;
-    ApplySettingOverrides(options, Settings);
-    return stored;
+    StartSaverRun(run, seed);
+    ApplySettingOverrides(options, run.Settings);
 }
 
-bool UseDemoDesktop(int32_t width, int32_t height)
+bool UseDemoDesktop(SurfaceFields& surface, int32_t width, int32_t height)
 {
-    CaptureSource = DesktopSource{};
-    CaptureSource.kind = DesktopSourceKind::DemoDesktop;
-    CaptureSource.demoWidth = width;
-    CaptureSource.demoHeight = height;
-    return CaptureDesktop() || UseFlatHeightField(width, height);
+    DesktopSource source;
+    source.kind = DesktopSourceKind::DemoDesktop;
+    source.demoWidth = width;
+    source.demoHeight = height;
+    std::string reason;
+    return CaptureDesktop(surface, source, reason) || UseFlatHeightField(surface, width, height);
 }
 
-int ShowDemoDesktopInstead(const std::string& reason, int32_t width, int32_t height)
+int ShowDemoDesktopInstead(SurfaceFields& surface, const std::string& reason, int32_t width,
+                           int32_t height)
 {
     std::fprintf(stderr, "tavrel: no desktop picture (%s); showing the demo desktop\n",
                  reason.c_str());
     std::fflush(stderr);
-    if (UseDemoDesktop(width, height)) return -1;
+    if (UseDemoDesktop(surface, width, height)) return -1;
     PrintErrorLine("not enough memory for the surface");
     return ExitFailed;
 }

@@ -5,15 +5,16 @@
 #include <string>
 
 #include "host/linux/hack_options.h"
-#include "settings/settings.h"
+#include "render/saver_run.h"
 
-// The process start: the generator (as -seed says, else from the clock), the counter
+// The run's start: the generator (as -seed says, else from the clock), the counter
 // (-frame-time's fixed step, else the monotonic clock), the settings loaded and this run's
-// overrides applied. Returns the settings as stored, which the close writes back.
-SaverSettings StartLinuxRun(const HackOptions& options);
+// overrides applied; the settings as stored stay in run.StoredSettings for the close.
+void StartLinuxRun(SaverRun& run, const HackOptions& options);
 
 // The demo desktop, or a flat one when even that cannot be had; false without memory for either.
-bool UseDemoDesktop(int32_t width, int32_t height);
+bool UseDemoDesktop(SurfaceFields& surface, int32_t width, int32_t height);
 // The desktop picture could not be had: one line says why, and the demo desktop stands in.
 // -1 when the run goes on, else its exit status.
-int ShowDemoDesktopInstead(const std::string& reason, int32_t width, int32_t height);
+int ShowDemoDesktopInstead(SurfaceFields& surface, const std::string& reason, int32_t width,
+                           int32_t height);

@@ -6,23 +6,14 @@
 #include <cstdio>
 
 #include "host/drawing_choice.h"
-#include "host/host_state.h"
 #include "host/linux/linux_run.h"
 #include "host/saver_session.h"
 #include "host/wayland/wayland_host.h"
 #include "host/window_services.h"
 #include "render/cpu/wayland/wayland_presenter.h"
 #include "render/device_lifecycle.h"
-#include "render/frame_clock.h"
-#include "render/light_spots.h"
-#include "render/scene.h"
 #include "render/switch/render_switch.h"
-#include "settings/settings.h"
-#include "support/clock.h"
-#include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
-#include "support/ranmar.h"
-#include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
 
 namespace {
@@ -30,7 +21,10 @@ namespace {
 // A surface being given new sizes reports many; the device follows once it rests.
 constexpr int64_t ResizeSettleNs = 100000000;
 
-SaverSettings StoredSettings;  // as loaded: the options' overrides are not written back
+SaverSession& Session()
+{
+    return *WaylandHost.session;
+}
 
 // OpenGL's device is bound to one surface (the processor's presenter follows SurfaceOf).
 bool DrawsWithGl = false;
@@ -57,15 +51,6 @@ wl_surface* SurfaceOf(NativeWindow)
     return o.surface;
 }
 
-// The frames follow the surface's new size; the lights go on.
-void FollowSize(int32_t width, int32_t height)
-{
-    if (ResizeRenderer(SaverRenderer, width, height)) return;
-    ShowErrorMessage(Host.saverWindow, "CreateDevice FAILED");
-    SendDestroyMessage(Host.saverWindow);
-    PostQuit(0);
-}
-
 void OnGlFrameDone(void*, wl_callback* callback, uint32_t)
 {
     wl_callback_destroy(callback);
@@ -83,23 +68,24 @@ void DropGlFrameCallback()
 // The scene moved to another output's surface: a device for that one, the scene on it anew.
 bool MoveGlDevice(wl_surface* surface)
 {
+    SaverSession& session = Session();
     DropGlFrameCallback();
-    ReleaseSceneResources();
+    ReleaseSceneResources(session.run);
     GlSurface = surface;
-    Host.saverWindow = WindowOf(surface);
+    session.saverWindow = WindowOf(surface);
     int32_t width = 0;
     int32_t height = 0;
     WaylandDrawingSize(width, height);
     RendererOptions options;
-    options.windowed = Host.previewFlag != 0;
-    options.hardwareVertexProcessing = Settings.bTnL != 0;
-    if (!CreateRendererDevice(SaverRenderer, Host.saverWindow, width, height, options)) {
-        ShowErrorMessage(Host.saverWindow, "CreateDevice FAILED");
-        SendDestroyMessage(Host.saverWindow);
+    options.windowed = session.previewFlag != 0;
+    options.hardwareVertexProcessing = session.run.Settings.bTnL != 0;
+    if (!CreateRendererDevice(session.run.renderer, session.saverWindow, width, height, options)) {
+        ShowErrorMessage(session.saverWindow, "CreateDevice FAILED");
+        SendDestroyMessage(session.saverWindow);
         PostQuit(0);
         return false;
     }
-    SetupScene();
+    SetupScene(session.run);
     return true;
 }
 
@@ -107,10 +93,10 @@ bool MoveGlDevice(wl_surface* surface)
 // surface is not being shown: nothing is drawn for it.
 bool ReadyForGlFrame()
 {
-    wl_surface* surface = SurfaceOf(Host.saverWindow);
+    wl_surface* surface = SurfaceOf(Session().saverWindow);
     if (surface == nullptr) return false;
     if (surface != GlSurface && !MoveGlDevice(surface)) return false;
-    if (GlFrameCallback != nullptr || !HasRenderDevice()) return false;
+    if (GlFrameCallback != nullptr || !HasRenderDevice(Session().run)) return false;
     GlFrameCallback = wl_surface_frame(surface);
     wl_callback_add_listener(GlFrameCallback, &GlFrameListener, nullptr);
     return true;
@@ -148,20 +134,12 @@ Renderer* TryOpenGl(int32_t width, int32_t height)
     return nullptr;
 }
 
-bool UseCapture(DesktopSource source, std::string& reason)
-{
-    CaptureSource = source;
-    const bool taken = CaptureDesktop();
-    if (!taken) reason = CaptureFailureReason();
-    CaptureSource.snapshot = nullptr;
-    return taken;
-}
-
 }  // namespace
 
-void StartWaylandRun(const HackOptions& options)
+void StartWaylandRun(SaverSession& session, const HackOptions& options)
 {
-    StoredSettings = StartLinuxRun(options);
+    WaylandHost.session = &session;
+    StartLinuxRun(session.run, options);
 }
 
 bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason)
@@ -169,7 +147,7 @@ bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason)
     DesktopSource source;
     source.kind = DesktopSourceKind::Snapshot;
     source.snapshot = &snapshot;
-    return UseCapture(source, reason);
+    return CaptureDesktop(Session().run.surface, source, reason);
 }
 
 bool UseDesktopPictureFile(const std::string& path, std::string& reason)
@@ -177,7 +155,7 @@ bool UseDesktopPictureFile(const std::string& path, std::string& reason)
     DesktopSource source;
     source.kind = DesktopSourceKind::PictureFile;
     source.picturePath = path;
-    return UseCapture(source, reason);
+    return CaptureDesktop(Session().run.surface, source, reason);
 }
 
 bool StartWaylandDrawing(wl_shm* shm, bool fullScreen, RendererChoice renderer)
@@ -185,8 +163,8 @@ bool StartWaylandDrawing(wl_shm* shm, bool fullScreen, RendererChoice renderer)
     int32_t width = 0;
     int32_t height = 0;
     WaylandDrawingSize(width, height);
-    Host.mode = SaverMode::Saver;
-    Host.previewFlag = fullScreen ? 0 : 1;
+    SaverSession& session = Session();
+    session.previewFlag = fullScreen ? 0 : 1;
     // As on X11: the processor where OpenGL would be a software rasteriser or is missing.
     DrawsWithGl =
         ChooseDrawingPath(renderer, "/dev/dri", AskEglOnOwnWayland, nullptr) == DrawingPath::OpenGl;
@@ -196,14 +174,14 @@ bool StartWaylandDrawing(wl_shm* shm, bool fullScreen, RendererChoice renderer)
         UseRendererBackEnd(RendererBackEndKind::Cpu);
         UseWaylandPresenters(shm, SurfaceOf);
     }
-    Host.saverWindow = DrawsWithGl ? WindowOf(GlSurface) : WaylandSaverWindow;
+    session.saverWindow = DrawsWithGl ? WindowOf(GlSurface) : WaylandSaverWindow;
     WindowServices = &WaylandWindowServices;
-    OnSaverCreate(Host.saverWindow);
-    StartRendering(Host.saverWindow, Host.previewFlag);
+    OnSaverCreate(session, session.saverWindow);
+    StartRendering(session, session.saverWindow);
     CloseRenderer(trial);
-    if (!HasRenderDevice()) return false;
+    if (!HasRenderDevice(session.run)) return false;
     if (DrawsWithGl) KeepLoadedLibraries();
-    ParkCursor();
+    ParkCursor(session);
     return true;
 }
 
@@ -212,13 +190,14 @@ void WaylandTick(int64_t now)
     int32_t width = 0;
     int32_t height = 0;
     WaylandDrawingSize(width, height);
+    SaverSession& session = Session();
     int32_t frameWidth = 0;
     int32_t frameHeight = 0;
-    GetFrameSize(SaverRenderer, frameWidth, frameHeight);
-    const bool resized = HasRenderDevice() && width > 0 && height > 0 &&
+    GetFrameSize(session.run.renderer, frameWidth, frameHeight);
+    const bool resized = HasRenderDevice(session.run) && width > 0 && height > 0 &&
                          (width != frameWidth || height != frameHeight);
     if (resized && now - WaylandHost.resizedAtNs >= ResizeSettleNs) {
-        FollowSize(width, height);
+        ResizeSaver(session, width, height);
     } else if (resized) {
         // A frame of the old size would not fit the surface's new scale.
         WaylandHost.skippedTicks = true;
@@ -226,61 +205,62 @@ void WaylandTick(int64_t now)
     }
     // The compositor has not shown the last frame: it does not show the surface now.
     if (DrawsWithGl ? !ReadyForGlFrame()
-                    : WaitingForCompositor(WaylandPresenterOf(SaverRenderer))) {
+                    : WaitingForCompositor(WaylandPresenterOf(session.run.renderer))) {
         WaylandHost.skippedTicks = true;
         return;
     }
-    OnSaverTimerAfterSkips(WaylandHost.skippedTicks);
+    OnSaverTimerAfterSkips(session, WaylandHost.skippedTicks);
 }
 
 void WaylandPointerMoved(int32_t x, int32_t y)
 {
-    OnSaverMouseMove(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
+    OnSaverMouseMove(Session(), static_cast<uint32_t>(x), static_cast<uint32_t>(y));
 }
 
 void WaylandKeyPressed()
 {
-    if (Host.previewFlag == 0) {
-        OnSaverKeyDown();
+    SaverSession& session = Session();
+    if (session.previewFlag == 0) {
+        OnSaverKeyDown(session);
     } else {
-        PostCloseMessage(Host.saverWindow);
+        PostCloseMessage(session.saverWindow);
     }
 }
 
 void WaylandButtonPressed()
 {
-    OnSaverButtonDown();
+    OnSaverButtonDown(Session());
 }
 
 void LeaveWaylandSurface(wl_surface* surface)
 {
     if (!DrawsWithGl || surface == nullptr || surface != GlSurface) return;
     DropGlFrameCallback();
-    ReleaseSceneResources();
-    ReleaseRendererDevice(SaverRenderer);
+    ReleaseSceneResources(Session().run);
+    ReleaseRendererDevice(Session().run.renderer);
     GlSurface = nullptr;
 }
 
 void CloseWaylandSaver()
 {
     WaylandHost.closeQueued = false;
-    CloseSaverWith(StoredSettings);
+    CloseSaver(Session());
 }
 
 void DestroyWaylandSaver()
 {
     WaylandHost.destroyQueued = false;
-    if (Host.windowDestroyed == 0) OnSaverDestroy();
+    if (Session().windowDestroyed == 0) OnSaverDestroy(Session());
 }
 
 bool WaylandSaverClosed()
 {
-    return Host.windowClosed != 0;
+    return Session().windowClosed != 0;
 }
 
 void ReleaseUnclosedWaylandRun()
 {
-    ReleaseUnclosedRun();
+    if (WaylandHost.session != nullptr) ReleaseUnclosedRun(*WaylandHost.session);
     DropGlFrameCallback();
     DrawsWithGl = false;
     GlSurface = nullptr;

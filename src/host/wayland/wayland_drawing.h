@@ -9,9 +9,11 @@
 struct wl_shm;
 struct wl_surface;
 struct DesktopSnapshot;
+struct SaverSession;
 
-// The process start: generator, settings (kept as loaded, to be stored at the end), overrides.
-void StartWaylandRun(const HackOptions& options);
+// The run's start: generator, settings (kept as loaded, to be stored at the end), overrides.
+// The session is the host's until the end of the run.
+void StartWaylandRun(SaverSession& session, const HackOptions& options);
 // The desktop the spots light. False, with a reason, when it cannot be used.
 bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason);
 bool UseDesktopPictureFile(const std::string& path, std::string& reason);

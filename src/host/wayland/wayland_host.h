@@ -47,8 +47,13 @@ struct WaylandOutput {
     struct ShmBuffers* black = nullptr;  // what covers an output the scene is not on
 };
 
-// The Wayland host's process-wide record; zero until RunWaylandSaver fills it.
+// The Wayland host's record: process-wide because the window services and the protocol
+// listeners, which the session and libwayland call without it, reach it. Zero until
+// RunWaylandSaver fills it.
+struct SaverSession;
+
 struct WaylandHostState {
+    SaverSession* session = nullptr;  // the run on show
     wl_display* display = nullptr;
     wl_registry* registry = nullptr;
     wl_compositor* compositor = nullptr;

@@ -457,7 +457,7 @@ bool WaitFor(Done done, int32_t timeoutMs)
 
 // The desktop the spots light, taken before any surface of ours shows. Returns an exit status
 // when the run cannot go on, else -1.
-int TakeDesktopPicture(const HackOptions& options)
+int TakeDesktopPicture(SurfaceFields& surface, const HackOptions& options)
 {
     std::string reason;
     if (!options.imagePath.empty()) {
@@ -487,7 +487,7 @@ int TakeDesktopPicture(const HackOptions& options)
     } else {
         reason = "no output to copy";
     }
-    return ShowDemoDesktopInstead(reason, width, height);
+    return ShowDemoDesktopInstead(surface, reason, width, height);
 }
 
 void RunEventLoop()
@@ -625,9 +625,11 @@ bool RunWaylandSaver(const HackOptions& options, const RunPlan& plan, bool x11Di
         status = ExitBadInput;
         return true;
     }
-    StartWaylandRun(options);
-    status = TakeDesktopPicture(options);
+    SaverSession session;
+    StartWaylandRun(session, options);
+    status = TakeDesktopPicture(session.run.surface, options);
     if (status >= 0) {
+        FreeSurfaceFields(session.run.surface);
         Disconnect();
         RemoveTerminationSignals();
         return true;

@@ -21,7 +21,7 @@ void ShowError(NativeWindow, const char* text)
 
 void SendDestroy(NativeWindow)
 {
-    OnSaverDestroy();
+    if (WaylandHost.session != nullptr) OnSaverDestroy(*WaylandHost.session);
 }
 
 void PostDestroy(NativeWindow)

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/host_state.h"
+#include "host/saver_mode.h"
 
 struct CommandLineChoice {
     SaverMode mode;

@@ -5,7 +5,6 @@
 #define DIRECTINPUT_VERSION 0x0800
 #include <dinput.h>
 
-#include "host/host_state.h"
 #include "host/keyboard_services.h"
 
 namespace {
@@ -18,9 +17,8 @@ IDirectInputDevice8A* Keyboard = nullptr;
 void CaptureKeyboard(NativeWindow window)
 {
     if (Input != nullptr) return;
-    if (FAILED(DirectInput8Create(reinterpret_cast<HINSTANCE>(Host.moduleHandle),
-                                  DIRECTINPUT_VERSION, IID_IDirectInput8A,
-                                  reinterpret_cast<void**>(&Input), nullptr))) {
+    if (FAILED(DirectInput8Create(GetModuleHandleA(nullptr), DIRECTINPUT_VERSION,
+                                  IID_IDirectInput8A, reinterpret_cast<void**>(&Input), nullptr))) {
         Input = nullptr;
         return;
     }

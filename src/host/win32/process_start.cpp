@@ -1,48 +1,40 @@
 #include "host/win32/process_start.h"
 
-#include "host/host_state.h"
+#include "host/saver_session.h"
 #include "host/win32/command_line.h"
 #include "host/win32/password_hooks.h"
 #include "host/win32/saver_window.h"
-#include "settings/settings.h"
-#include "settings/win32/settings_dialog.h"
-#include "support/ranmar.h"
-#include "surface/height_field.h"
+#include "host/win32/settings_dialog_win32.h"
+#include "surface/win32/capture_gdi.h"
 
 uint32_t RunCommandLine(const char* className)
 {
-    Host.className = className;
-    Host.moduleHandle = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
     const CommandLineChoice choice = ScanCommandLine(GetCommandLineA());
-    Host.mode = choice.mode;
-    Host.previewFlag = choice.previewFlag;
-    Host.parentWindow = choice.parentWindow;
-
-    switch (Host.mode) {
+    switch (choice.mode) {
     case SaverMode::Saver:
-    case SaverMode::Preview: return RunSaverWindow(Host.parentWindow);
-    case SaverMode::Config:
-        return static_cast<uint32_t>(DialogBoxParamA(reinterpret_cast<HINSTANCE>(Host.moduleHandle),
-                                                     "CONFIG", WindowFromNumber(Host.parentWindow),
-                                                     SettingsDialogProc, 0));
-    case SaverMode::ChangePassword: return ChangePassword(Host.parentWindow);
+    case SaverMode::Preview: {
+        SaverSession session;
+        session.mode = choice.mode;
+        session.previewFlag = choice.previewFlag;
+        return RunSaverWindow(session, className, choice.parentWindow);
+    }
+    case SaverMode::Config: return RunSettingsDialog(WindowFromNumber(choice.parentWindow));
+    case SaverMode::ChangePassword: return ChangePassword(choice.parentWindow);
     }
     return 0;
 }
 
-void InitProcess()
+void InitProcess(SaverSession& session)
 {
-    Host.moduleHandle = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
-
-    SeedFromClock();
-
-    LoadSettings();
+    SaverRun& run = session.run;
+    run.moduleHandle = reinterpret_cast<uintptr_t>(GetModuleHandleA(nullptr));
+    StartSaverRun(run);
 
     // The working directory becomes the program's folder. A module path that does not fit the
     // buffers was cut short and would name the wrong folder: then the directory stays as it is.
     char moduleName[1024];
     char fullPath[1024];
-    const DWORD nameLength = GetModuleFileNameA(reinterpret_cast<HMODULE>(Host.moduleHandle),
+    const DWORD nameLength = GetModuleFileNameA(reinterpret_cast<HMODULE>(run.moduleHandle),
                                                 moduleName, sizeof moduleName);
     if (nameLength > 0 && nameLength < sizeof moduleName) {
         const DWORD fullLength = GetFullPathNameA(moduleName, sizeof fullPath, fullPath, nullptr);
@@ -50,7 +42,8 @@ void InitProcess()
     }
 
     // A screen that cannot be read still gets its saver: a flat surface of the screen's size.
-    if (!CaptureDesktop()) {
-        UseFlatHeightField(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    if (!CaptureDesktop(run.surface)) {
+        UseFlatHeightField(run.surface, GetSystemMetrics(SM_CXSCREEN),
+                           GetSystemMetrics(SM_CYSCREEN));
     }
 }

@@ -1,17 +1,19 @@
-// The Windows program's start: the mode chosen from the command line, and the process-wide
-// initialisation that the saver window and the settings dialog run first.
+// The Windows program's start: the mode chosen from the command line, and the process start
+// that the saver window runs first.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 
-// Sets the start-up fields of Host, runs the chosen mode's action and returns its result.
+struct SaverSession;
+
+// Runs the mode the command line chooses and returns its result.
 uint32_t RunCommandLine(const char* className);
 
-// Module handle, random seed, settings, working directory, desktop capture; in that
-// order. Run once, by the saver window or the settings dialog, before anything else.
-void InitProcess();
+// The run's start: generator, settings, working directory, desktop capture; in that order.
+// Run once, by the saver window, before anything else.
+void InitProcess(SaverSession& session);
 
 // A window handle that came as a 32-bit number: handles are 32-bit values, sign-extended.
 inline HWND WindowFromNumber(uint32_t number)

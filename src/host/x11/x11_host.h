@@ -11,9 +11,12 @@
 #include "host/window_service_table.h"
 
 struct _XDisplay;
+struct SaverSession;
 
-// The X11 host's process-wide record; zero until RunX11Saver fills it.
+// The X11 host's record: process-wide because the window services and the X error handlers,
+// which the session and Xlib call without it, reach it. Zero until RunX11Saver fills it.
 struct X11HostState {
+    SaverSession* session = nullptr;  // the run on show
     _XDisplay* display = nullptr;
     unsigned long root = 0;
     unsigned long window = 0;  // the window drawn in
@@ -30,6 +33,7 @@ struct X11HostState {
     bool cursorHidden = false;
     bool keyboardGrabbed = false;
     bool pointerGrabbed = false;
+    bool holdsInput = false;  // the full-screen saver takes the keyboard and the pointer
 
     DrawingPath drawing = DrawingPath::OpenGl;  // who should draw (see ChooseDrawingPath)
 

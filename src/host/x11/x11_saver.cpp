@@ -16,7 +16,6 @@
 #include "host/drawing_choice.h"
 #include "host/headless/headless_host.h"
 #include "host/headless/headless_run.h"
-#include "host/host_state.h"
 #include "host/linux/linux_run.h"
 #include "host/saver_session.h"
 #include "host/window_services.h"
@@ -25,19 +24,10 @@
 #include "host/x11/x11_host.h"
 #include "render/cpu/x11/x11_presenter.h"
 #include "render/device_lifecycle.h"
-#include "render/frame_clock.h"
-#include "render/light_spots.h"
-#include "render/renderer.h"
-#include "render/scene.h"
 #include "render/switch/render_switch.h"
-#include "settings/settings.h"
-#include "support/clock.h"
-#include "support/posix/counter_mode.h"
 #include "support/posix/loaded_libraries.h"
 #include "support/posix/monotonic_clock.h"
 #include "support/posix/termination_signals.h"
-#include "support/ranmar.h"
-#include "surface/height_field.h"
 #include "surface/picture/desktop_source.h"
 #include "surface/x11/capture_x11.h"
 
@@ -48,8 +38,9 @@ namespace {
 // A window being dragged to a new size reports many sizes; the device follows once it rests.
 constexpr int64_t ResizeSettleNs = 100000000;
 
-SaverSettings StoredSettings;             // as loaded: the options' overrides are not written back
-std::atomic<bool> SettingsLoaded{false};  // read by the connection watch too
+// The run's settings as loaded, once loaded: the lost connection's handlers (the X I/O error
+// handler, the connection watch's thread) store them and reach them only through this.
+std::atomic<const SaverSettings*> StoredSettings{nullptr};
 CloseAtoms WindowCloseAtoms;
 
 // A helper's end must be seen by waitpid even if the parent left SIGCHLD ignored.
@@ -80,7 +71,7 @@ std::atomic<bool> Ending{false};
         for (;;) pause();  // the other one is ending the process
     }
     PrintErrorLine("lost the connection to the X server");
-    if (SettingsLoaded) SaveSettings(StoredSettings);
+    if (const SaverSettings* stored = StoredSettings.load()) SaveSettings(*stored);
     _exit(ExitBadInput);
 }
 
@@ -181,16 +172,15 @@ bool WatchGivenWindow(Display* display, Window window, std::string& reason)
 
 // The desktop the spots light, taken before the saver's window shows. Returns an exit status
 // when the run cannot go on, else -1.
-int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPlan& plan,
-                       int32_t screenWidth, int32_t screenHeight)
+int TakeDesktopPicture(SurfaceFields& surface, Display* display, const HackOptions& options,
+                       const RunPlan& plan, int32_t screenWidth, int32_t screenHeight)
 {
     std::string reason;
     if (!options.imagePath.empty()) {
-        CaptureSource = DesktopSource{};
-        CaptureSource.kind = DesktopSourceKind::PictureFile;
-        CaptureSource.picturePath = options.imagePath;
-        if (CaptureDesktop()) return -1;
-        reason = CaptureFailureReason();
+        DesktopSource source;
+        source.kind = DesktopSourceKind::PictureFile;
+        source.picturePath = options.imagePath;
+        if (CaptureDesktop(surface, source, reason)) return -1;
         // A blank screen under XScreenSaver helps nobody; elsewhere the mistake is the user's.
         if (!plan.underXScreenSaver) {
             PrintErrorLine(reason.c_str());
@@ -208,19 +198,16 @@ int TakeDesktopPicture(Display* display, const HackOptions& options, const RunPl
             grabbed = GrabWindowPixels(display, X11Host.root, snapshot, reason);
         }
         if (grabbed) {
-            CaptureSource = DesktopSource{};
-            CaptureSource.kind = DesktopSourceKind::Snapshot;
-            CaptureSource.snapshot = &snapshot;
-            grabbed = CaptureDesktop();
-            if (!grabbed) reason = CaptureFailureReason();
-            CaptureSource.snapshot = nullptr;
-            if (grabbed) return -1;
+            DesktopSource source;
+            source.kind = DesktopSourceKind::Snapshot;
+            source.snapshot = &snapshot;
+            if (CaptureDesktop(surface, source, reason)) return -1;
         }
     }
     // The helper paints the window's own size; a grab of the screen is the screen's.
     const int32_t width = plan.underXScreenSaver ? X11Host.width : screenWidth;
     const int32_t height = plan.underXScreenSaver ? X11Host.height : screenHeight;
-    return ShowDemoDesktopInstead(reason, width, height);
+    return ShowDemoDesktopInstead(surface, reason, width, height);
 }
 
 // The window's visual is one the processor's frames can be shown in.
@@ -232,40 +219,25 @@ bool PresenterCanShowIn(Display* display, Window window)
     return usable;
 }
 
-// The saver's window was given its new size: the frames follow it, the lights go on.
-void FollowWindowSize()
-{
-    if (ResizeRenderer(SaverRenderer, X11Host.width, X11Host.height)) return;
-    ShowErrorMessage(Host.saverWindow, "CreateDevice FAILED");
-    SendDestroyMessage(Host.saverWindow);
-    PostQuit(0);
-}
-
-void OnTick(int64_t now)
+void OnTick(SaverSession& session, int64_t now)
 {
     int32_t frameWidth = 0;
     int32_t frameHeight = 0;
-    GetFrameSize(SaverRenderer, frameWidth, frameHeight);
-    if (HasRenderDevice() && X11Host.width > 0 && X11Host.height > 0 &&
+    GetFrameSize(session.run.renderer, frameWidth, frameHeight);
+    if (HasRenderDevice(session.run) && X11Host.width > 0 && X11Host.height > 0 &&
         (X11Host.width != frameWidth || X11Host.height != frameHeight) &&
         now - X11Host.resizedAtNs >= ResizeSettleNs) {
-        FollowWindowSize();
+        ResizeSaver(session, X11Host.width, X11Host.height);
     }
     // Nobody would see the frame.
     if (!X11Host.mapped || X11Host.fullyObscured) {
         X11Host.skippedTicks = true;
         return;
     }
-    OnSaverTimerAfterSkips(X11Host.skippedTicks);
+    OnSaverTimerAfterSkips(session, X11Host.skippedTicks);
 }
 
-void CloseSaver()
-{
-    X11Host.closeQueued = false;
-    CloseSaverWith(StoredSettings);
-}
-
-void HandleEvent(const XEvent& event, RunMode mode)
+void HandleEvent(SaverSession& session, const XEvent& event, RunMode mode)
 {
     const SaverEvent saverEvent =
         TranslateX11Event(event, X11Host.window, WindowCloseAtoms, X11Host.keyboardGrabbed);
@@ -273,19 +245,19 @@ void HandleEvent(const XEvent& event, RunMode mode)
     switch (saverEvent.kind) {
     case SaverEventKind::PointerMoved:
         if (fullScreen) {
-            OnSaverMouseMove(static_cast<uint32_t>(saverEvent.x),
+            OnSaverMouseMove(session, static_cast<uint32_t>(saverEvent.x),
                              static_cast<uint32_t>(saverEvent.y));
         }
         break;
     case SaverEventKind::KeyPressed:
-        if (fullScreen) OnSaverKeyDown();
+        if (fullScreen) OnSaverKeyDown(session);
         if (mode == RunMode::OwnWindow) PostCloseMessage(X11Host.window);
         break;
     case SaverEventKind::ButtonPressed:
-        if (fullScreen) OnSaverButtonDown();
+        if (fullScreen) OnSaverButtonDown(session);
         break;
     case SaverEventKind::FocusLost:
-        if (fullScreen) OnSaverActivateApp(false);
+        if (fullScreen) OnSaverActivateApp(session, false);
         break;
     case SaverEventKind::CloseAsked: PostCloseMessage(X11Host.window); break;
     case SaverEventKind::Resized:
@@ -301,9 +273,9 @@ void HandleEvent(const XEvent& event, RunMode mode)
     case SaverEventKind::Exposed:
         // OpenGL draws the whole window every frame; the processor sends only what changed, so
         // what the server lost comes back from the presenter's copy of the last frame.
-        if (X11Host.drawing == DrawingPath::Cpu && HasRenderDevice()) {
-            RepaintX11(X11PresenterOf(SaverRenderer), saverEvent.x, saverEvent.y, saverEvent.width,
-                       saverEvent.height);
+        if (X11Host.drawing == DrawingPath::Cpu && HasRenderDevice(session.run)) {
+            RepaintX11(X11PresenterOf(session.run.renderer), saverEvent.x, saverEvent.y,
+                       saverEvent.width, saverEvent.height);
         }
         break;
     case SaverEventKind::Destroyed:
@@ -315,7 +287,7 @@ void HandleEvent(const XEvent& event, RunMode mode)
     }
 }
 
-void RunEventLoop(Display* display, RunMode mode)
+void RunEventLoop(SaverSession& session, Display* display, RunMode mode)
 {
     const int connection = ConnectionNumber(display);
     while (!X11Host.quitPosted) {
@@ -324,16 +296,17 @@ void RunEventLoop(Display* display, RunMode mode)
         while (!X11Host.quitPosted && XPending(display) > 0) {
             XEvent event{};
             XNextEvent(display, &event);
-            HandleEvent(event, mode);
+            HandleEvent(session, event, mode);
         }
         if (X11Host.quitPosted) break;
         if (X11Host.closeQueued) {
-            CloseSaver();
+            X11Host.closeQueued = false;
+            CloseSaver(session);
             continue;
         }
         if (X11Host.destroyQueued) {
             X11Host.destroyQueued = false;
-            if (Host.windowDestroyed == 0) OnSaverDestroy();
+            if (session.windowDestroyed == 0) OnSaverDestroy(session);
             continue;
         }
 
@@ -356,7 +329,7 @@ void RunEventLoop(Display* display, RunMode mode)
             continue;
         }
         const int64_t after = MonotonicNanoseconds();
-        if (X11Host.timerRunning && TakeDueTick(after, X11Host.nextTickNs)) OnTick(after);
+        if (X11Host.timerRunning && TakeDueTick(after, X11Host.nextTickNs)) OnTick(session, after);
     }
 }
 
@@ -423,12 +396,16 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     }
     X11Host.blankCursor = MakeBlankCursor(display, X11Host.window);
 
-    // The process start: generator, settings, desktop.
-    StoredSettings = StartLinuxRun(options);
-    SettingsLoaded = true;
-    const int failed = TakeDesktopPicture(display, options, plan, screenWidth, screenHeight);
+    // The run's start: generator, settings, desktop.
+    SaverSession session;
+    SaverRun& run = session.run;
+    StartLinuxRun(run, options);
+    StoredSettings = &run.StoredSettings;
+    const int failed =
+        TakeDesktopPicture(run.surface, display, options, plan, screenWidth, screenHeight);
     if (failed >= 0) {
-        SettingsLoaded = false;
+        StoredSettings = nullptr;
+        FreeSurfaceFields(run.surface);
         CloseDisplay(display);
         return failed;
     }
@@ -444,20 +421,21 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
     UseRendererBackEnd(X11Host.drawing == DrawingPath::Cpu ? RendererBackEndKind::Cpu
                                                            : RendererBackEndKind::OpenGl);
 
-    Host.mode = SaverMode::Saver;
-    Host.previewFlag = plan.mode == RunMode::FullScreen ? 0 : 1;
-    Host.saverWindow = X11Host.window;
+    session.previewFlag = plan.mode == RunMode::FullScreen ? 0 : 1;
+    session.saverWindow = X11Host.window;
+    X11Host.session = &session;
+    X11Host.holdsInput = session.previewFlag == 0;
     WindowServices = &X11WindowServices;
     SetRendererNativeDisplay(NativeDisplay{NativeDisplayKind::X11, display});
 
-    OnSaverCreate(X11Host.window);
+    OnSaverCreate(session, X11Host.window);
     if (X11Host.ownWindow) XMapRaised(display, X11Host.window);
-    StartRendering(X11Host.window, Host.previewFlag);
+    StartRendering(session, X11Host.window);
     if (X11Host.drawing == DrawingPath::OpenGl) KeepLoadedLibraries();
     int status = ExitDone;
-    if (!HasRenderDevice()) {
+    if (!HasRenderDevice(run)) {
         // The renderer has said what failed, in its own words; the window has ended.
-        if (SaverRenderer == nullptr && X11Host.drawing == DrawingPath::OpenGl) {
+        if (run.renderer == nullptr && X11Host.drawing == DrawingPath::OpenGl) {
             PrintErrorLine(
                 "no OpenGL for X11 windows: the saver needs EGL with Mesa's X11 "
                 "platform (package libegl-mesa0)");
@@ -470,15 +448,15 @@ int RunX11Saver(const HackOptions& options, const RunPlan& plan)
         }
         status = ExitFailed;
     } else {
-        ParkCursor();
-        RunEventLoop(display, plan.mode);
+        ParkCursor(session);
+        RunEventLoop(session, display, plan.mode);
         // Ended without the close: the device could not be made again at a new size.
-        if (Host.windowClosed == 0) status = ExitFailed;
+        if (session.windowClosed == 0) status = ExitFailed;
     }
 
-    ReleaseUnclosedRun();
+    ReleaseUnclosedRun(session);
     SetRendererNativeDisplay(NativeDisplay{});
-    SettingsLoaded = false;
+    StoredSettings = nullptr;
     CloseDisplay(display);
     return status;
 }

@@ -6,7 +6,6 @@
 
 #include "host/cursor_services.h"
 #include "host/headless/headless_host.h"
-#include "host/host_state.h"
 #include "host/keyboard_services.h"
 #include "host/saver_session.h"
 #include "host/x11/x11_host.h"
@@ -30,7 +29,7 @@ void ShowError(NativeWindow, const char* text)
 
 void SendDestroy(NativeWindow)
 {
-    OnSaverDestroy();
+    if (X11Host.session != nullptr) OnSaverDestroy(*X11Host.session);
 }
 
 void PostDestroy(NativeWindow)
@@ -126,7 +125,7 @@ void CaptureKeyboard(NativeWindow window)
 {
     // Only the full-screen saver holds the keyboard and the pointer: in a window it is given,
     // the input belongs to whoever gave it (XScreenSaver holds both itself).
-    if (Host.previewFlag != 0 || !CanUseWindow()) return;
+    if (!X11Host.holdsInput || !CanUseWindow()) return;
     Display* display = X11Host.display;
     for (int attempt = 0; attempt < GrabAttempts; ++attempt) {
         if (!X11Host.keyboardGrabbed) {

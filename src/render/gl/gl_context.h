@@ -35,7 +35,8 @@ struct Gl3Calls {
 #undef TAVREL_GL3_MEMBER
 };
 
-// Filled when the first display is had; the pointers do not depend on a context.
+// Filled when the first display is had; the pointers do not depend on a context. Process-wide
+// as the library's entry points are: one table of functions, picked at start.
 extern Gl3Calls Gl3;
 
 // An initialised display for the native display (X11, Wayland, or none: offscreen only) on

@@ -10,11 +10,7 @@
 #include "surface/picture/demo_desktop.h"
 #include "surface/picture/desktop_source.h"
 
-DesktopSource CaptureSource;
-
 namespace {
-
-std::string FailureReason;
 
 // Far more than any picture of MaxDesktopSide squared needs; a bigger file is not read whole.
 constexpr long MaxPictureFileBytes = 512L << 20;
@@ -39,16 +35,16 @@ std::string Quoted(const char* path)
 }
 
 // Makes the height field of a snapshot the process's desktop, replacing any earlier one.
-bool InstallSnapshot(const DesktopSnapshot& snapshot)
+bool InstallSnapshot(SurfaceFields& surface, const DesktopSnapshot& snapshot, std::string& reason)
 {
     const size_t count = static_cast<size_t>(snapshot.width) * static_cast<size_t>(snapshot.height);
     auto* heights = static_cast<uint8_t*>(AllocateZeroed(count));
     if (heights == nullptr) {
-        FailureReason = "not enough memory for the height field";
+        reason = "not enough memory for the height field";
         return false;
     }
     HeightFieldFromSnapshot(snapshot.pixels.data(), snapshot.width, snapshot.height, heights);
-    InstallHeightField(heights, snapshot.width, snapshot.height);
+    InstallHeightField(surface, heights, snapshot.width, snapshot.height);
     return true;
 }
 
@@ -141,37 +137,30 @@ bool LoadDesktopPicture(const char* path, DesktopSnapshot& snapshot, std::string
     return true;
 }
 
-const std::string& CaptureFailureReason()
+bool CaptureDesktop(SurfaceFields& surface, const DesktopSource& source, std::string& reason)
 {
-    return FailureReason;
-}
-
-bool CaptureDesktop()
-{
-    FailureReason.clear();
+    reason.clear();
     DesktopSnapshot snapshot;
-    if (CaptureSource.kind == DesktopSourceKind::Snapshot) {
-        const DesktopSnapshot* taken = CaptureSource.snapshot;
+    if (source.kind == DesktopSourceKind::Snapshot) {
+        const DesktopSnapshot* taken = source.snapshot;
         if (taken == nullptr || taken->width <= 0 || taken->height <= 0) {
-            FailureReason = "no screen snapshot was taken";
+            reason = "no screen snapshot was taken";
             return false;
         }
-        return InstallSnapshot(*taken);
+        return InstallSnapshot(surface, *taken, reason);
     }
-    if (CaptureSource.kind == DesktopSourceKind::PictureFile) {
-        if (!LoadDesktopPicture(CaptureSource.picturePath.c_str(), snapshot, FailureReason)) {
-            return false;
-        }
+    if (source.kind == DesktopSourceKind::PictureFile) {
+        if (!LoadDesktopPicture(source.picturePath.c_str(), snapshot, reason)) return false;
     } else {
-        const int32_t width = CaptureSource.demoWidth;
-        const int32_t height = CaptureSource.demoHeight;
+        const int32_t width = source.demoWidth;
+        const int32_t height = source.demoHeight;
         if (width <= 0 || height <= 0 || width > MaxDesktopSide || height > MaxDesktopSide) {
-            FailureReason = "no demo desktop of " + std::to_string(width) + " x " +
-                            std::to_string(height) + " pixels";
+            reason = "no demo desktop of " + std::to_string(width) + " x " +
+                     std::to_string(height) + " pixels";
             return false;
         }
         snapshot.Reset(width, height);
         DrawDemoDesktop(width, height, snapshot.pixels.data());
     }
-    return InstallSnapshot(snapshot);
+    return InstallSnapshot(surface, snapshot, reason);
 }

@@ -1,6 +1,6 @@
-// Where CaptureDesktop takes the screen from on Linux. Headless runs have no screen to grab:
-// a picture file or the built-in demo desktop stands in for it, and its size is the screen
-// size. The X11 host grabs the screen itself and hands the snapshot over.
+// Where the Linux program's desktop comes from. Headless runs have no screen to grab: a picture
+// file or the built-in demo desktop stands in for it, and its size is the screen size. The X11
+// and Wayland hosts grab the screen themselves and hand the snapshot over.
 #pragma once
 
 #include <cstddef>
@@ -21,9 +21,6 @@ struct DesktopSource {
     int32_t demoHeight = 800;
     const DesktopSnapshot* snapshot = nullptr;  // Snapshot: taken by the host, kept by it
 };
-
-// Set before CaptureDesktop runs.
-extern DesktopSource CaptureSource;
 
 // The largest picture taken, in either direction: an 8K screen fits, and the fields built from
 // it (12 bytes a pixel for the normal field) stay within reach of an ordinary machine.
@@ -54,5 +51,6 @@ bool DecodeDesktopPicture(const uint8_t* bytes, size_t size, DesktopSnapshot& sn
 // The same for a file; the reason names the file.
 bool LoadDesktopPicture(const char* path, DesktopSnapshot& snapshot, std::string& reason);
 
-// Why the last CaptureDesktop gave false, in one line; empty after a capture that worked.
-const std::string& CaptureFailureReason();
+// The source's desktop as the surface's height field. False when it cannot be had; then the
+// surface is unchanged and the reason is one line.
+bool CaptureDesktop(SurfaceFields& surface, const DesktopSource& source, std::string& reason);

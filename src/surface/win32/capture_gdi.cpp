@@ -37,7 +37,7 @@ void Release(Grab& grab)
 
 }  // namespace
 
-bool CaptureDesktop()
+bool CaptureDesktop(SurfaceFields& surface)
 {
     Grab grab;
     grab.desktop = GetDesktopWindow();
@@ -104,6 +104,6 @@ bool CaptureDesktop()
     }
 
     // Nothing takes a second snapshot, but one would replace the first rather than leak it.
-    InstallHeightField(heights, width, height);
+    InstallHeightField(surface, heights, width, height);
     return true;
 }

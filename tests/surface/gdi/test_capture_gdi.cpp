@@ -14,6 +14,7 @@
 #include "fake_heap.h"
 #include "support/heap.h"
 #include "surface/height_field.h"
+#include "surface/win32/capture_gdi.h"
 
 struct GdiWindow {};
 struct GdiDc {};
@@ -183,15 +184,16 @@ TEST(CaptureGdi, AFailedGrabHoldsNothingAndKeepsTheLastSurface)
         SCOPED_TRACE(c.name);
         Gdi = GdiFake{};
         FakeHeap.failAfter = -1;
-        ASSERT_TRUE(UseFlatHeightField(3, 2));
-        const uint8_t* kept = HeightField;
+        SurfaceFields surface;
+        ASSERT_TRUE(UseFlatHeightField(surface, 3, 2));
+        const uint8_t* kept = surface.HeightField;
         const int blocks = FakeHeap.liveBlocks;
         c.arrange();
 
-        EXPECT_FALSE(CaptureDesktop());
-        EXPECT_EQ(HeightField, kept);
-        EXPECT_EQ(DesktopWidth, 3);
-        EXPECT_EQ(DesktopHeight, 2);
+        EXPECT_FALSE(CaptureDesktop(surface));
+        EXPECT_EQ(surface.HeightField, kept);
+        EXPECT_EQ(surface.DesktopWidth, 3);
+        EXPECT_EQ(surface.DesktopHeight, 2);
         EXPECT_EQ(FakeHeap.liveBlocks, blocks);
         EXPECT_EQ(Gdi.screenDcs, 0);
         EXPECT_TRUE(Gdi.memoryDcs.empty());
@@ -201,8 +203,7 @@ TEST(CaptureGdi, AFailedGrabHoldsNothingAndKeepsTheLastSurface)
         EXPECT_EQ(Gdi.locks, c.lockTaken ? 1 : 0);
         EXPECT_EQ(Gdi.unlocks, c.lockTaken ? 1 : 0);
         FakeHeap.failAfter = -1;
-        FreeAllocation(HeightField);
-        HeightField = nullptr;
+        FreeSurfaceFields(surface);
     }
 }
 
@@ -210,26 +211,25 @@ TEST(CaptureGdi, AGoodGrabGivesTheHeightsAndLetsEverythingGo)
 {
     Gdi = GdiFake{};
     Gdi.client = RECT{0, 0, 5, 3};
-    ASSERT_TRUE(UseFlatHeightField(3, 2));
+    SurfaceFields surface;
+    ASSERT_TRUE(UseFlatHeightField(surface, 3, 2));
     const int blocks = FakeHeap.liveBlocks;
 
-    ASSERT_TRUE(CaptureDesktop());
-    EXPECT_EQ(DesktopWidth, 5);
-    EXPECT_EQ(DesktopHeight, 3);
-    EXPECT_EQ(DesktopPixelCount, 15u);
+    ASSERT_TRUE(CaptureDesktop(surface));
+    EXPECT_EQ(surface.DesktopWidth, 5);
+    EXPECT_EQ(surface.DesktopHeight, 3);
+    EXPECT_EQ(surface.DesktopPixelCount, 15u);
     // The flat surface before was replaced, not leaked.
     EXPECT_EQ(FakeHeap.liveBlocks, blocks);
-    ASSERT_NE(HeightField, nullptr);
-    EXPECT_EQ(std::vector<uint8_t>(HeightField, HeightField + 15), std::vector<uint8_t>(15, 55));
+    ASSERT_NE(surface.HeightField, nullptr);
+    EXPECT_EQ(std::vector<uint8_t>(surface.HeightField, surface.HeightField + 15),
+              std::vector<uint8_t>(15, 55));
     EXPECT_EQ(Gdi.screenDcs, 0);
     EXPECT_TRUE(Gdi.memoryDcs.empty());
     EXPECT_TRUE(Gdi.bitmaps.empty());
     EXPECT_EQ(Gdi.locks, 1);
     EXPECT_EQ(Gdi.unlocks, 1);
-    FreeAllocation(HeightField);
-    HeightField = nullptr;
-    DesktopWidth = DesktopHeight = 0;
-    DesktopPixelCount = 0;
+    FreeSurfaceFields(surface);
 }
 
 }  // namespace

@@ -5,12 +5,16 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "host/saver_session.h"
+#include "host/win32/dialog_services.h"
 #include "host/win32/process_start.h"
-#include "settings/dialog_services.h"
-#include "settings/settings_dialog.h"
-#include "settings/win32/settings_dialog.h"
+#include "host/win32/settings_dialog.h"
+#include "host/win32/settings_dialog_win32.h"
 
 namespace {
+
+// The dialog procedure's way to what the dialog holds: Windows hands it nothing of ours.
+SettingsDialogState Dialog;
 
 HWND ToHwnd(DialogWindow dialog)
 {
@@ -22,24 +26,43 @@ LRESULT SendToItem(DialogWindow dialog, int32_t id, UINT message, WPARAM wParam,
     return SendDlgItemMessageA(ToHwnd(dialog), id, message, wParam, lParam);
 }
 
-}  // namespace
+// The process start the saver window runs too; the dialog keeps its settings.
+void StartDialog(DialogWindow dialog)
+{
+    SaverSession start;
+    InitProcess(start);
+    Dialog = SettingsDialogState{};
+    Dialog.Settings = start.run.Settings;
+    Dialog.moduleHandle = start.run.moduleHandle;
+    FreeSurfaceFields(start.run.surface);
+    OnSettingsDialogInit(Dialog, dialog);
+}
 
 INT_PTR CALLBACK SettingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const auto dialog = reinterpret_cast<DialogWindow>(window);
     switch (message) {
-    case WM_INITDIALOG:
-        InitProcess();
-        OnSettingsDialogInit(dialog);
+    case WM_INITDIALOG: StartDialog(dialog); break;
+    case WM_COMMAND: OnSettingsDialogCommand(Dialog, dialog, LOWORD(wParam)); break;
+    case WM_MOUSEMOVE:
+        OnSettingsDialogMouseMove(Dialog, dialog, LOWORD(lParam), HIWORD(lParam));
         break;
-    case WM_COMMAND: OnSettingsDialogCommand(dialog, LOWORD(wParam)); break;
-    case WM_MOUSEMOVE: OnSettingsDialogMouseMove(dialog, LOWORD(lParam), HIWORD(lParam)); break;
-    case WM_LBUTTONDOWN: OnSettingsDialogButtonDown(dialog, LOWORD(lParam), HIWORD(lParam)); break;
-    case WM_CLOSE: OnSettingsDialogClose(dialog); break;
+    case WM_LBUTTONDOWN:
+        OnSettingsDialogButtonDown(Dialog, dialog, LOWORD(lParam), HIWORD(lParam));
+        break;
+    case WM_CLOSE: OnSettingsDialogClose(Dialog, dialog); break;
     default: break;
     }
     // Never "handled": the focus set at start stays on Cancel, the rest is the default.
     return FALSE;
+}
+
+}  // namespace
+
+uint32_t RunSettingsDialog(HWND parent)
+{
+    return static_cast<uint32_t>(
+        DialogBoxParamA(GetModuleHandleA(nullptr), "CONFIG", parent, SettingsDialogProc, 0));
 }
 
 void SetDialogItemText(DialogWindow dialog, int32_t id, const char* text)

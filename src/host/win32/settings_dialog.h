@@ -3,15 +3,17 @@
 // OK, and opens the maker's pages from its logo and link button.
 //
 // The platform's dialog procedure runs the process start, then translates its messages into
-// the calls below; the controls are reached through settings/dialog_services.h.
+// the calls below; the controls are reached through host/win32/dialog_services.h. Platform-free,
+// so that the Linux build tests it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "host/win32/dialog_services.h"
 #include "image/bitmap.h"
 #include "render/renderer.h"
-#include "settings/dialog_services.h"
+#include "settings/settings.h"
 
 // Control ids of the template.
 enum DialogItem : int32_t {
@@ -36,32 +38,39 @@ inline constexpr const char* MakerCataloguePage =
     "http://www.lumenwright.example/Desktop/Screen-Savers/";
 inline constexpr uint32_t BrowserCommandCapacity = 1024;
 
-// Non-zero when the adapter reports hardware transform and lighting.
-extern uint32_t TnlAvailable;
-// The display mode the probe read (zero when the read failed).
-extern DisplayDescription ProbedDisplay;
-// The logo shown in the dialog, deleted at every ending.
-extern ImageBitmap* LogoImage;
-// The logo control's rectangle in client coordinates, as of the last mouse message.
-extern DialogRect LogoRect;
+// What the open dialog holds.
+struct SettingsDialogState {
+    SaverSettings Settings;      // as loaded at the start; OK stores it
+    uintptr_t moduleHandle = 0;  // where the logo is loaded from
+    // Non-zero when the adapter reports hardware transform and lighting.
+    uint32_t TnlAvailable = 0;
+    // The display mode the probe read (zero when the read failed).
+    DisplayDescription ProbedDisplay{};
+    // The logo shown in the dialog, deleted at every ending.
+    ImageBitmap* LogoImage = nullptr;
+    // The logo control's rectangle in client coordinates, as of the last mouse message.
+    DialogRect LogoRect{};
+};
 
 // The dialog opens: fills the lists, shows the logo, probes the display and shows the record,
 // or reports "Can't create Direct3D" and ends.
-void OnSettingsDialogInit(DialogWindow dialog);
+void OnSettingsDialogInit(SettingsDialogState& state, DialogWindow dialog);
 // A command from a control (the id only).
-void OnSettingsDialogCommand(DialogWindow dialog, uint32_t id);
+void OnSettingsDialogCommand(SettingsDialogState& state, DialogWindow dialog, uint32_t id);
 // Pointer messages in client coordinates: the hand over the logo, a click there opens the
 // maker's home page.
-void OnSettingsDialogMouseMove(DialogWindow dialog, uint32_t x, uint32_t y);
-void OnSettingsDialogButtonDown(DialogWindow dialog, uint32_t x, uint32_t y);
+void OnSettingsDialogMouseMove(SettingsDialogState& state, DialogWindow dialog, uint32_t x,
+                               uint32_t y);
+void OnSettingsDialogButtonDown(SettingsDialogState& state, DialogWindow dialog, uint32_t x,
+                                uint32_t y);
 // Closed from the title bar or the system menu: nothing is stored.
-void OnSettingsDialogClose(DialogWindow dialog);
+void OnSettingsDialogClose(SettingsDialogState& state, DialogWindow dialog);
 
 // Asks the drawing system about the display, sets TnlAvailable and the resolution text. False
 // when there is no drawing system.
-bool ProbeDisplay(DialogWindow dialog);
-void ShowSettingsInDialog(DialogWindow dialog);
-void ReadSettingsFromDialog(DialogWindow dialog);
+bool ProbeDisplay(SettingsDialogState& state, DialogWindow dialog);
+void ShowSettingsInDialog(SettingsDialogState& state, DialogWindow dialog);
+void ReadSettingsFromDialog(SettingsDialogState& state, DialogWindow dialog);
 
 // Cuts a browser command in place to its program: past a leading quote, up to and with the
 // last ".exe" or ".EXE". Returns the program, or null when the text (at most capacity bytes,
