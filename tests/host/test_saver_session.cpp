@@ -10,7 +10,7 @@
 #include "fake_saver_services.h"
 #include "host/saver_session.h"
 #include "host/win32/settings_dialog.h"
-#include "render_fixture.h"
+#include "render/render_fixture.h"
 
 namespace {
 

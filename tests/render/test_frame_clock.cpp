@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "render_fixture.h"
+#include "render/render_fixture.h"
 
 using FrameClockTest = RendererTest;
 

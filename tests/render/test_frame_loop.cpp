@@ -3,7 +3,7 @@
 #include <numbers>
 
 #include "reference_fill.h"
-#include "render_fixture.h"
+#include "render/render_fixture.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <cmath>
 #include <map>
 
-#include "render_fixture.h"
+#include "render/render_fixture.h"
 
 using SceneTest = RendererTest;
 

@@ -5,7 +5,7 @@
 
 #include "fake_dialog.h"
 #include "host/win32/settings_dialog.h"
-#include "render_fixture.h"
+#include "render/render_fixture.h"
 
 // This program carries no pictures at all (image/embedded_images.h, whose logo number the
 // dialog's header gives as well).

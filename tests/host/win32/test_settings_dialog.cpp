@@ -7,7 +7,7 @@
 
 #include "fake_dialog.h"
 #include "host/win32/settings_dialog.h"
-#include "render_fixture.h"
+#include "render/render_fixture.h"
 
 namespace {
 

@@ -17,8 +17,8 @@
 #include <stb_image.h>
 
 #include "common/temp_folder.h"
-#include "picture_files.h"
 #include "settings/settings.h"
+#include "surface/picture/picture_files.h"
 
 extern char** environ;
 

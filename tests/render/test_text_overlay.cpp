@@ -8,8 +8,8 @@
 #include "image/image_decode.h"
 #include "image/stb/pixel_bitmap.h"
 #include "render/glyph_table.h"
+#include "render/render_fixture.h"
 #include "render/text_overlay.h"
-#include "render_fixture.h"
 
 namespace {
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "common/temp_folder.h"
-#include "picture_files.h"
 #include "support/heap.h"
 #include "surface/height_field.h"
 #include "surface/picture/demo_desktop.h"
 #include "surface/picture/desktop_source.h"
+#include "surface/picture/picture_files.h"
 
 namespace {
 
