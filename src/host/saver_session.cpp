@@ -79,10 +79,7 @@ void OnSaverTimerAfterSkips(SaverSession& session, bool& skippedTicks)
 void ResizeSaver(SaverSession& session, int32_t width, int32_t height)
 {
     // The surface, the world and the spots' phases stay: only the frame changes size.
-    if (ResizeRenderer(session.run.renderer, width, height)) return;
-    ShowErrorMessage(session.saverWindow, "CreateDevice FAILED");
-    SendDestroyMessage(session.saverWindow);
-    PostQuit(0);
+    if (!ResizeRenderer(session.run.renderer, width, height)) EndForLostDevice(session.saverWindow);
 }
 
 bool TakeDueTick(int64_t now, int64_t& nextTickNs)

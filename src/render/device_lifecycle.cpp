@@ -4,6 +4,31 @@
 #include "render/saver_run.h"
 #include "render/scene.h"
 
+namespace {
+
+bool MakeDevice(SaverRun& run, NativeWindow window, int32_t previewFlag)
+{
+    int32_t clientWidth = 0;
+    int32_t clientHeight = 0;
+    GetWindowClientSize(window, clientWidth, clientHeight);
+    RendererOptions options;
+    options.windowed = previewFlag != 0;
+    options.hardwareVertexProcessing = run.Settings.bTnL != 0;
+    const bool made = CreateRendererDevice(run.renderer, window, clientWidth > 0 ? clientWidth : 0,
+                                           clientHeight > 0 ? clientHeight : 0, options);
+    if (!made) EndForLostDevice(window);
+    return made;
+}
+
+}  // namespace
+
+void EndForLostDevice(NativeWindow window)
+{
+    ShowErrorMessage(window, "CreateDevice FAILED");
+    SendDestroyMessage(window);
+    PostQuit(0);
+}
+
 void CreateRenderDevice(SaverRun& run, NativeWindow window, int32_t previewFlag)
 {
     // Called once per window; anything left from an earlier call goes first.
@@ -15,18 +40,15 @@ void CreateRenderDevice(SaverRun& run, NativeWindow window, int32_t previewFlag)
         SendDestroyMessage(window);
         return;
     }
-    int32_t clientWidth = 0;
-    int32_t clientHeight = 0;
-    GetWindowClientSize(window, clientWidth, clientHeight);
-    RendererOptions options;
-    options.windowed = previewFlag != 0;
-    options.hardwareVertexProcessing = run.Settings.bTnL != 0;
-    if (!CreateRendererDevice(run.renderer, window, clientWidth > 0 ? clientWidth : 0,
-                              clientHeight > 0 ? clientHeight : 0, options)) {
-        ShowErrorMessage(window, "CreateDevice FAILED");
-        SendDestroyMessage(window);
-        PostQuit(0);
-    }
+    MakeDevice(run, window, previewFlag);
+}
+
+bool MoveRenderDevice(SaverRun& run, NativeWindow window, int32_t previewFlag)
+{
+    ReleaseSceneResources(run);
+    if (!MakeDevice(run, window, previewFlag)) return false;
+    SetupScene(run);
+    return true;
 }
 
 bool HasRenderDevice(const SaverRun& run)

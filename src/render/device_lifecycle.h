@@ -13,6 +13,11 @@ struct SaverRun;
 // caller asks HasRenderDevice.
 void CreateRenderDevice(SaverRun& run, NativeWindow window, int32_t previewFlag);
 bool HasRenderDevice(const SaverRun& run);
+// The renderer's device made anew for another window (a Wayland output's surface), the scene
+// with it; false, with the window ended, when it cannot be made.
+bool MoveRenderDevice(SaverRun& run, NativeWindow window, int32_t previewFlag);
+// No device to be had: the user is told, the window and its event loop end.
+void EndForLostDevice(NativeWindow window);
 // The text's and the spots' resources. Repeating it does nothing.
 void ReleaseSceneResources(SaverRun& run);
 // At window close, after ReleaseSceneResources (and the session's storing of the settings):

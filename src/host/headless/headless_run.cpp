@@ -26,23 +26,13 @@ namespace {
 
 constexpr NativeWindow NoWindow = 0;
 
-// Ticks come at the saver's timer period, as in a window: the wait blocks. A tick that ran
-// late moves the next one back instead of bunching ticks up.
-struct TickTimer {
-    int64_t deadline;
-};
-
-void WaitForTick(TickTimer& timer)
+// Ticks come at the saver's timer period, as in a window: the wait blocks.
+void WaitForTick(int64_t& nextTickNs)
 {
-    timer.deadline += FrameTimerPeriodNs;
-    const int64_t now = MonotonicNanoseconds();
-    if (timer.deadline <= now) {
-        timer.deadline = now;
-        return;
-    }
-    timespec until{static_cast<time_t>(timer.deadline / 1000000000),
-                   static_cast<long>(timer.deadline % 1000000000)};
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR) {
+    while (!TakeDueTick(MonotonicNanoseconds(), nextTickNs)) {
+        const timespec until{static_cast<time_t>(nextTickNs / 1000000000),
+                             static_cast<long>(nextTickNs % 1000000000)};
+        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr);
     }
 }
 
@@ -130,17 +120,12 @@ int RunHeadless(const HackOptions& options)
     SaverRun& run = session.run;
     StartLinuxRun(run, options);
 
-    DesktopSource source;
-    if (options.imagePath.empty()) {
-        source.kind = DesktopSourceKind::DemoDesktop;
-        source.demoWidth = options.demoWidth;
-        source.demoHeight = options.demoHeight;
-    } else {
-        source.kind = DesktopSourceKind::PictureFile;
-        source.picturePath = options.imagePath;
-    }
     std::string reason;
-    if (!CaptureDesktop(run.surface, source, reason)) {
+    const bool taken =
+        options.imagePath.empty()
+            ? UseDemoDesktop(run.surface, options.demoWidth, options.demoHeight, reason)
+            : UseDesktopPictureFile(run.surface, options.imagePath, reason);
+    if (!taken) {
         PrintErrorLine(reason.c_str());
         return options.imagePath.empty() ? ExitFailed : ExitBadInput;
     }
@@ -176,10 +161,10 @@ int RunHeadless(const HackOptions& options)
 
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     const bool everyFrame = HasFrameNumber(options.renderPath);
-    TickTimer timer{MonotonicNanoseconds()};
+    int64_t nextTickNs = MonotonicNanoseconds() + FrameTimerPeriodNs;
     int status = ExitDone;
     for (uint32_t frame = 0; frame < options.frames && !HeadlessHost.endRequested; ++frame) {
-        if (!options.frameTimeNs) WaitForTick(timer);
+        if (!options.frameTimeNs) WaitForTick(nextTickNs);
         OnSaverTimer(session);
         if (everyFrame || frame + 1 == options.frames) {
             if (!WriteFrame(run.renderer, FramePath(options.renderPath, frame), pixels, reason)) {

@@ -21,23 +21,17 @@ void StartLinuxRun(SaverRun& run, const HackOptions& options)
     ApplySettingOverrides(options, run.Settings);
 }
 
-bool UseDemoDesktop(SurfaceFields& surface, int32_t width, int32_t height)
-{
-    DesktopSource source;
-    source.kind = DesktopSourceKind::DemoDesktop;
-    source.demoWidth = width;
-    source.demoHeight = height;
-    std::string reason;
-    return CaptureDesktop(surface, source, reason) || UseFlatHeightField(surface, width, height);
-}
-
 int ShowDemoDesktopInstead(SurfaceFields& surface, const std::string& reason, int32_t width,
                            int32_t height)
 {
     std::fprintf(stderr, "tavrel: no desktop picture (%s); showing the demo desktop\n",
                  reason.c_str());
     std::fflush(stderr);
-    if (UseDemoDesktop(surface, width, height)) return -1;
+    // A flat desktop when even the demo one cannot be had.
+    std::string why;
+    if (UseDemoDesktop(surface, width, height, why) || UseFlatHeightField(surface, width, height)) {
+        return -1;
+    }
     PrintErrorLine("not enough memory for the surface");
     return ExitFailed;
 }

@@ -12,8 +12,6 @@
 // overrides applied; the settings as stored stay in run.StoredSettings for the close.
 void StartLinuxRun(SaverRun& run, const HackOptions& options);
 
-// The demo desktop, or a flat one when even that cannot be had; false without memory for either.
-bool UseDemoDesktop(SurfaceFields& surface, int32_t width, int32_t height);
 // The desktop picture could not be had: one line says why, and the demo desktop stands in.
 // -1 when the run goes on, else its exit status.
 int ShowDemoDesktopInstead(SurfaceFields& surface, const std::string& reason, int32_t width,

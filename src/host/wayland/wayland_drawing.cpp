@@ -14,7 +14,6 @@
 #include "render/device_lifecycle.h"
 #include "render/switch/render_switch.h"
 #include "support/posix/loaded_libraries.h"
-#include "surface/picture/desktop_source.h"
 
 namespace {
 
@@ -70,23 +69,10 @@ bool MoveGlDevice(wl_surface* surface)
 {
     SaverSession& session = Session();
     DropGlFrameCallback();
-    ReleaseSceneResources(session.run);
     GlSurface = surface;
     session.saverWindow = WindowOf(surface);
-    int32_t width = 0;
-    int32_t height = 0;
-    WaylandDrawingSize(width, height);
-    RendererOptions options;
-    options.windowed = session.previewFlag != 0;
-    options.hardwareVertexProcessing = session.run.Settings.bTnL != 0;
-    if (!CreateRendererDevice(session.run.renderer, session.saverWindow, width, height, options)) {
-        ShowErrorMessage(session.saverWindow, "CreateDevice FAILED");
-        SendDestroyMessage(session.saverWindow);
-        PostQuit(0);
-        return false;
-    }
-    SetupScene(session.run);
-    return true;
+    return MoveRenderDevice(session.run, session.saverWindow,
+                            static_cast<int32_t>(session.previewFlag));
 }
 
 // The frame callback is asked for before the frame's swap commits it, and until it comes the
@@ -140,22 +126,6 @@ void StartWaylandRun(SaverSession& session, const HackOptions& options)
 {
     WaylandHost.session = &session;
     StartLinuxRun(session.run, options);
-}
-
-bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason)
-{
-    DesktopSource source;
-    source.kind = DesktopSourceKind::Snapshot;
-    source.snapshot = &snapshot;
-    return CaptureDesktop(Session().run.surface, source, reason);
-}
-
-bool UseDesktopPictureFile(const std::string& path, std::string& reason)
-{
-    DesktopSource source;
-    source.kind = DesktopSourceKind::PictureFile;
-    source.picturePath = path;
-    return CaptureDesktop(Session().run.surface, source, reason);
 }
 
 bool StartWaylandDrawing(wl_shm* shm, bool fullScreen, RendererChoice renderer)

@@ -2,21 +2,16 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 
 #include "host/linux/hack_options.h"
 
 struct wl_shm;
 struct wl_surface;
-struct DesktopSnapshot;
 struct SaverSession;
 
 // The run's start: generator, settings (kept as loaded, to be stored at the end), overrides.
 // The session is the host's until the end of the run.
 void StartWaylandRun(SaverSession& session, const HackOptions& options);
-// The desktop the spots light. False, with a reason, when it cannot be used.
-bool UseDesktopSnapshot(const DesktopSnapshot& snapshot, std::string& reason);
-bool UseDesktopPictureFile(const std::string& path, std::string& reason);
 
 // The saver session's start on the saver window, drawn by OpenGL or the processor as the option
 // says or as suits the machine; false without a device to draw with.

@@ -461,7 +461,7 @@ int TakeDesktopPicture(SurfaceFields& surface, const HackOptions& options)
 {
     std::string reason;
     if (!options.imagePath.empty()) {
-        if (UseDesktopPictureFile(options.imagePath, reason)) return -1;
+        if (UseDesktopPictureFile(surface, options.imagePath, reason)) return -1;
         PrintErrorLine(reason.c_str());
         return ExitBadInput;
     }
@@ -480,7 +480,7 @@ int TakeDesktopPicture(SurfaceFields& surface, const HackOptions& options)
             if (CopyOutputPicture(WaylandHost.display, WaylandHost.shm, WaylandHost.screencopy,
                                   o.output, ScreencopyTimeoutMs, TerminationSignalFd(), snapshot,
                                   reason) &&
-                UseDesktopSnapshot(snapshot, reason)) {
+                UseDesktopSnapshot(surface, snapshot, reason)) {
                 return -1;
             }
         }

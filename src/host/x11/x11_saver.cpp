@@ -177,10 +177,7 @@ int TakeDesktopPicture(SurfaceFields& surface, Display* display, const HackOptio
 {
     std::string reason;
     if (!options.imagePath.empty()) {
-        DesktopSource source;
-        source.kind = DesktopSourceKind::PictureFile;
-        source.picturePath = options.imagePath;
-        if (CaptureDesktop(surface, source, reason)) return -1;
+        if (UseDesktopPictureFile(surface, options.imagePath, reason)) return -1;
         // A blank screen under XScreenSaver helps nobody; elsewhere the mistake is the user's.
         if (!plan.underXScreenSaver) {
             PrintErrorLine(reason.c_str());
@@ -197,12 +194,7 @@ int TakeDesktopPicture(SurfaceFields& surface, Display* display, const HackOptio
         } else {
             grabbed = GrabWindowPixels(display, X11Host.root, snapshot, reason);
         }
-        if (grabbed) {
-            DesktopSource source;
-            source.kind = DesktopSourceKind::Snapshot;
-            source.snapshot = &snapshot;
-            if (CaptureDesktop(surface, source, reason)) return -1;
-        }
+        if (grabbed && UseDesktopSnapshot(surface, snapshot, reason)) return -1;
     }
     // The helper paints the window's own size; a grab of the screen is the screen's.
     const int32_t width = plan.underXScreenSaver ? X11Host.width : screenWidth;

@@ -5,7 +5,7 @@
 //   UseRendererBackEnd(RendererBackEndKind::Cpu);   // the hosts ask host/drawing_choice.h
 //   SetRendererNativeDisplay({NativeDisplayKind::X11, display});   // none when headless
 //   ... CreateRenderDevice (the core) ...
-//   on a resize of the window: ResizeRenderer(SaverRenderer, w, h);
+//   on a resize of the window: ResizeSaver (the session), which resizes the renderer.
 #pragma once
 
 #include "render/switch/renderer_back_end.h"

@@ -137,30 +137,32 @@ bool LoadDesktopPicture(const char* path, DesktopSnapshot& snapshot, std::string
     return true;
 }
 
-bool CaptureDesktop(SurfaceFields& surface, const DesktopSource& source, std::string& reason)
+bool UseDesktopSnapshot(SurfaceFields& surface, const DesktopSnapshot& snapshot,
+                        std::string& reason)
 {
-    reason.clear();
+    if (snapshot.width <= 0 || snapshot.height <= 0) {
+        reason = "no screen snapshot was taken";
+        return false;
+    }
+    return InstallSnapshot(surface, snapshot, reason);
+}
+
+bool UseDesktopPictureFile(SurfaceFields& surface, const std::string& path, std::string& reason)
+{
     DesktopSnapshot snapshot;
-    if (source.kind == DesktopSourceKind::Snapshot) {
-        const DesktopSnapshot* taken = source.snapshot;
-        if (taken == nullptr || taken->width <= 0 || taken->height <= 0) {
-            reason = "no screen snapshot was taken";
-            return false;
-        }
-        return InstallSnapshot(surface, *taken, reason);
+    return LoadDesktopPicture(path.c_str(), snapshot, reason) &&
+           InstallSnapshot(surface, snapshot, reason);
+}
+
+bool UseDemoDesktop(SurfaceFields& surface, int32_t width, int32_t height, std::string& reason)
+{
+    if (width <= 0 || height <= 0 || width > MaxDesktopSide || height > MaxDesktopSide) {
+        reason = "no demo desktop of " + std::to_string(width) + " x " + std::to_string(height) +
+                 " pixels";
+        return false;
     }
-    if (source.kind == DesktopSourceKind::PictureFile) {
-        if (!LoadDesktopPicture(source.picturePath.c_str(), snapshot, reason)) return false;
-    } else {
-        const int32_t width = source.demoWidth;
-        const int32_t height = source.demoHeight;
-        if (width <= 0 || height <= 0 || width > MaxDesktopSide || height > MaxDesktopSide) {
-            reason = "no demo desktop of " + std::to_string(width) + " x " +
-                     std::to_string(height) + " pixels";
-            return false;
-        }
-        snapshot.Reset(width, height);
-        DrawDemoDesktop(width, height, snapshot.pixels.data());
-    }
+    DesktopSnapshot snapshot;
+    snapshot.Reset(width, height);
+    DrawDemoDesktop(width, height, snapshot.pixels.data());
     return InstallSnapshot(surface, snapshot, reason);
 }

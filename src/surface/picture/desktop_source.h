@@ -10,18 +10,6 @@
 
 #include "surface/height_field.h"
 
-enum class DesktopSourceKind : uint32_t { DemoDesktop, PictureFile, Snapshot };
-
-struct DesktopSnapshot;
-
-struct DesktopSource {
-    DesktopSourceKind kind = DesktopSourceKind::DemoDesktop;
-    std::string picturePath;   // PictureFile
-    int32_t demoWidth = 1280;  // DemoDesktop
-    int32_t demoHeight = 800;
-    const DesktopSnapshot* snapshot = nullptr;  // Snapshot: taken by the host, kept by it
-};
-
 // The largest picture taken, in either direction: an 8K screen fits, and the fields built from
 // it (12 bytes a pixel for the normal field) stay within reach of an ordinary machine.
 inline constexpr int32_t MaxDesktopSide = 8192;
@@ -51,6 +39,10 @@ bool DecodeDesktopPicture(const uint8_t* bytes, size_t size, DesktopSnapshot& sn
 // The same for a file; the reason names the file.
 bool LoadDesktopPicture(const char* path, DesktopSnapshot& snapshot, std::string& reason);
 
-// The source's desktop as the surface's height field. False when it cannot be had; then the
-// surface is unchanged and the reason is one line.
-bool CaptureDesktop(SurfaceFields& surface, const DesktopSource& source, std::string& reason);
+// The desktop as the surface's height field: a snapshot the host took, a picture file, or the
+// demo desktop of width x height. False when it cannot be had; then the surface is unchanged
+// and the reason is one line.
+bool UseDesktopSnapshot(SurfaceFields& surface, const DesktopSnapshot& snapshot,
+                        std::string& reason);
+bool UseDesktopPictureFile(SurfaceFields& surface, const std::string& path, std::string& reason);
+bool UseDemoDesktop(SurfaceFields& surface, int32_t width, int32_t height, std::string& reason);

@@ -228,11 +228,9 @@ TEST(DesktopPicture, AStreamThatIsNoPictureIsNotReadToItsEnd)
 class CaptureFromSource : public ::testing::Test {
 protected:
     void TearDown() override { FreeSurfaceFields(surface); }
-    bool Capture() { return CaptureDesktop(surface, source, reason); }
 
     TempFolder folder;
     SurfaceFields surface;
-    DesktopSource source;
     std::string reason;
 };
 
@@ -242,10 +240,7 @@ TEST_F(CaptureFromSource, PictureFileGivesHeightsBottomRowFirst)
     const RgbPicture picture{2, 2, {255, 255, 255, 0, 0, 0, 255, 0, 0, 128, 128, 128}};
     const std::string path = folder / "desk.png";
     WriteBytes(path, EncodePng(picture));
-    source.kind = DesktopSourceKind::PictureFile;
-    source.picturePath = path;
-
-    ASSERT_TRUE(Capture()) << reason;
+    ASSERT_TRUE(UseDesktopPictureFile(surface, path, reason)) << reason;
     EXPECT_EQ(surface.DesktopWidth, 2);
     EXPECT_EQ(surface.DesktopHeight, 2);
     EXPECT_EQ(surface.DesktopPixelCount, 4u);
@@ -257,15 +252,10 @@ TEST_F(CaptureFromSource, PictureFileGivesHeightsBottomRowFirst)
 
 TEST_F(CaptureFromSource, FailedCaptureKeepsTheDesktopItHad)
 {
-    source.kind = DesktopSourceKind::DemoDesktop;
-    source.demoWidth = 300;
-    source.demoHeight = 200;
-    ASSERT_TRUE(Capture());
+    ASSERT_TRUE(UseDemoDesktop(surface, 300, 200, reason));
     const uint8_t* before = surface.HeightField;
 
-    source.kind = DesktopSourceKind::PictureFile;
-    source.picturePath = folder / "absent.jpg";
-    EXPECT_FALSE(Capture());
+    EXPECT_FALSE(UseDesktopPictureFile(surface, folder / "absent.jpg", reason));
     EXPECT_NE(reason.find("absent.jpg"), std::string::npos);
     EXPECT_EQ(surface.HeightField, before);
     EXPECT_EQ(surface.DesktopWidth, 300);
@@ -274,16 +264,12 @@ TEST_F(CaptureFromSource, FailedCaptureKeepsTheDesktopItHad)
 
 TEST_F(CaptureFromSource, DemoDesktopOfTheAskedSize)
 {
-    source.kind = DesktopSourceKind::DemoDesktop;
-    source.demoWidth = 333;
-    source.demoHeight = 97;
-    ASSERT_TRUE(Capture());
+    ASSERT_TRUE(UseDemoDesktop(surface, 333, 97, reason));
     EXPECT_EQ(surface.DesktopWidth, 333);
     EXPECT_EQ(surface.DesktopHeight, 97);
     EXPECT_EQ(surface.DesktopPixelCount, 333u * 97u);
 
-    source.demoWidth = 0;
-    EXPECT_FALSE(Capture());
+    EXPECT_FALSE(UseDemoDesktop(surface, 0, 97, reason));
     EXPECT_EQ(surface.DesktopWidth, 333);
 }
 
