@@ -1,5 +1,5 @@
-// The saver's persistent settings: a record loaded from and stored to the
-// per-user settings store under the key "Control Panel\Desktop\3D Tavrel Screensaver".
+// The saver's persistent settings: a record loaded from and stored to the per-user settings
+// store under the key "Control Panel\Desktop\3D Tavrel Screensaver".
 #pragma once
 
 #include <cstdint>

@@ -173,7 +173,7 @@ void PresentFrame(Renderer* renderer, const OverlayFrame& overlay)
 
 bool ResizeRenderer(Renderer* renderer, int32_t width, int32_t height)
 {
-    if (!Usable(renderer, true)) return false;
+    if (!Usable(renderer, true) || FakeRenderer.failResize) return false;
     FakeRenderer.frameWidth = width;
     FakeRenderer.frameHeight = height;
     return true;

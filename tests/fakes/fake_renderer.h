@@ -18,6 +18,7 @@ struct FakeRendererControl {
     bool failOpen = false;
     bool failCreateDevice = false;
     bool failRecreate = false;
+    bool failResize = false;
     bool noDrawingSystem = false;   // DescribeDisplay finds none
     std::set<int32_t> failSpots;    // CreateSpotResources refuses these
     std::set<int32_t> failLocks;    // LockSpotTexels refuses these

@@ -326,6 +326,32 @@ TEST_F(SaverSessionTest, AFailedStartEndsWithoutMovingThePointer)
     }
 }
 
+TEST_F(SaverSessionTest, AResizeKeepsTheSpotsOnTheirPathsOrEndsTheWindow)
+{
+    for (const bool fails : {false, true}) {
+        SCOPED_TRACE(fails ? "no frame of the new size" : "resized");
+        ResetAll();
+        ResetSession();
+        UseFlatDesktop(640, 480);
+        FakeClock.stepPerRead = 28;
+        StartSession(Saver);
+        OnSaverTimer(session);
+        const float phase = run.scene.LightSpots[0].phase;
+        CallLog.clear();
+        FakeRenderer.failResize = fails;
+
+        ResizeSaver(session, 800, 600);
+        EXPECT_EQ(run.scene.LightSpots[0].phase, phase);
+        EXPECT_EQ(Count("ShowErrorMessage 77 Error: CreateDevice FAILED"), fails ? 1u : 0u);
+        EXPECT_EQ(Count("SendDestroyMessage 77"), fails ? 1u : 0u);
+        EXPECT_EQ(Count("PostQuit 0"), fails ? 1u : 0u);
+        if (fails) continue;
+        EXPECT_EQ(FakeRenderer.frameWidth, 800);
+        OnSaverTimer(session);
+        EXPECT_GT(run.scene.LightSpots[0].phase, phase) << "the path goes on from where it was";
+    }
+}
+
 TEST_F(SaverSessionTest, WithoutHardwareTransformAStoredUseTnlEndsTheSaverUntilTheDialogClearsIt)
 {
     FakeRenderer.display.hardwareTransformLighting = false;
